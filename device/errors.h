@@ -16,8 +16,9 @@ extern const std::u16string_view kUnknownErrorText;
 // The table in its fixed order (133 entries).
 const DeviceError* deviceErrorTable(size_t* count);
 
-// Position of the first entry with exactly this code; -3 when the last
-// exchange timed out, -1 when the code is not four characters, -2 when absent.
+// Position (0-based index into deviceErrorTable) of the first entry with
+// exactly this code; -3 when the last exchange timed out, -1 when the code is
+// not four characters, -2 when absent.
 int lookupDeviceError(std::u16string_view code, bool timedOut);
 
 // The message for a code: the table's, or kUnknownErrorText.

@@ -6,6 +6,7 @@
 
 #include "device/answer.h"
 #include "device/clock.h"
+#include "device/frame.h"
 #include "device/serial_port.h"
 
 namespace ostrel {
@@ -43,6 +44,8 @@ class Link {
   const Timings& timings_;
   uint32_t sequenceCounter_ = 0xFFFFFFFFu;  // -1 until Init
   Answer answer_;
+  // Kept here rather than on the stack: it holds a whole answer frame.
+  frame::AnswerReader reader_;
 };
 
 }  // namespace ostrel
