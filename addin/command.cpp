@@ -1,0 +1,71 @@
+#include "addin/command.h"
+
+#include "addin/numbers.h"
+#include "addin/text.h"
+
+namespace ostrel {
+
+bool BuildDataField(const Call& call, const char* format, const int8_t* args, size_t limit, std::string& out) {
+  out.clear();
+  int conversion = 0;
+  for (const char* p = format; *p; ++p) {
+    if (p[0] == '%' && (p[1] == 's' || p[1] == 'i')) {
+      int index = args[conversion++];
+      if (p[1] == 's') {
+        std::u16string text;
+        if (!call.text(index, text)) return false;
+        out += AnsiFromWide(text);
+      } else {
+        int32_t value = 0;
+        if (!call.integer(index, value)) return false;
+        out += DecimalText(value);
+      }
+      ++p;
+    } else {
+      out.push_back(*p);
+    }
+    if (out.size() > limit) return false;
+  }
+  return out.size() <= limit;
+}
+
+bool FormatDataField(const char* format, std::initializer_list<FieldValue> values, size_t limit, std::string& out) {
+  out.clear();
+  auto value = values.begin();
+  for (const char* p = format; *p; ++p) {
+    if (p[0] == '%' && (p[1] == 's' || p[1] == 'i') && value != values.end()) {
+      if (p[1] == 's' && value->text) {
+        out += *value->text;
+      } else {
+        out += DecimalText(value->number);
+      }
+      ++value;
+      ++p;
+    } else {
+      out.push_back(*p);
+    }
+    if (out.size() > limit) return false;
+  }
+  return out.size() <= limit;
+}
+
+void PassThroughLastCmd(CAddInNative& component, const Call& call, uint16_t mask) {
+  for (int i = 15; i >= 0; --i) {
+    if (mask & (1u << i)) {
+      std::u16string text;
+      if (call.text(i, text)) component.texts().lastCmd = text;
+      return;
+    }
+  }
+}
+
+bool RunCommand(CAddInNative& component, Call& call, const CommandSpec& spec) {
+  std::string data;
+  if (!BuildDataField(call, spec.format, spec.args.data(), spec.limit, data)) return false;
+  PassThroughLastCmd(component, call, spec.lastCmd);
+  for (int i = 0; i < spec.advances; ++i) component.link().advanceSequence();
+  component.exchange(spec.code, data);
+  return true;
+}
+
+}  // namespace ostrel

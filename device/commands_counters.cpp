@@ -1,0 +1,27 @@
+// The money counters: command 224 with a group and a selector.
+#include "addin/numbers.h"
+#include "addin/text.h"
+#include "device/commands.h"
+
+namespace ostrel::device {
+
+bool ReadCounter(CAddInNative& component, Call& call, const CounterSpec& spec) {
+  static constexpr int8_t kArgs[] = {0, 1};
+  std::string data;
+  if (!BuildDataField(call, spec.format, kArgs, kFormatLimit, data)) return false;
+  PassThroughLastCmd(component, call, Args({0}));
+  component.link().advanceSequence();
+  component.exchange(224, data);
+
+  const Answer& answer = component.link().answer();
+  const char* field = spec.field < answer.fieldCount ? answer.fields[spec.field] : "";
+  if (spec.numeric) {
+    component.texts().money = ParseLeadingDecimal(field);
+    call.resultR8(component.texts().money);
+    return true;
+  }
+  component.texts().result = WideFromAnsi(field);
+  return call.resultText(component.texts().result);
+}
+
+}  // namespace ostrel::device

@@ -1,0 +1,81 @@
+// Raw commands, answer fields and status bits.
+#include "addin/text.h"
+#include "device/commands.h"
+
+namespace ostrel::device {
+
+namespace {
+constexpr uint8_t kStatusRequest = 128;
+}
+
+uint32_t ReceiptStatus(const uint8_t status[6]) {
+  uint8_t s = status[2];
+  switch (s & 0x0F) {
+    case 0: return 0;
+    case 5: return 1;
+    case 7: return 4;
+    default: return (s & 0x10) ? 3 : 2;
+  }
+}
+
+uint32_t ShiftStatus(const uint8_t status[6]) { return (status[5] & 0x10) ? 1 : 0; }
+
+bool DirectIO(CAddInNative& component, Call& call) {
+  std::u16string password;
+  std::u16string data;
+  uint8_t code = 0;
+  if (!call.text(0, password) || !call.byte(1, code) || !call.text(2, data)) return false;
+  std::string field = AnsiFromWide(password) + ";" + AnsiFromWide(data);
+  if (field.size() > kFormatLimit) return false;
+  component.texts().lastCmd = password;
+  component.texts().rawCommand = code;
+  component.link().advanceSequence();
+  component.link().advanceSequence();
+  component.exchange(code, field);
+  return true;
+}
+
+bool RetItem(CAddInNative& component, Call& call) {
+  int32_t index = 0;
+  if (!call.integer(1, index)) return false;
+  const Answer& answer = component.link().answer();
+  std::u16string text;
+  if (index >= 0 && index < answer.fieldCount) text = WideFromAnsi(answer.fields[index]);
+  return call.resultText(text);
+}
+
+bool IsRegExist(CAddInNative& component, Call& call) {
+  std::string data;
+  static constexpr int8_t kArgs[] = {0};
+  if (!BuildDataField(call, "%s;", kArgs, kFormatLimit, data)) return false;
+  PassThroughLastCmd(component, call, Args({0}));
+  component.link().advanceSequence();
+  component.exchange(kStatusRequest, data);
+  call.resultUI4(component.link().answer().timedOut ? 0 : 1);
+  return true;
+}
+
+bool GetStatusBit(CAddInNative& component, Call& call) {
+  std::string data;
+  static constexpr int8_t kArgs[] = {0};
+  int32_t byteIndex = 0;
+  int32_t bit = 0;
+  int32_t refresh = 0;
+  if (!BuildDataField(call, "%s;", kArgs, kFormatLimit, data) || !call.integer(1, byteIndex) ||
+      !call.integer(2, bit) || !call.integer(3, refresh))
+    return false;
+  PassThroughLastCmd(component, call, Args({0}));
+  if (refresh == 1) {
+    component.link().advanceSequence();
+    component.exchange(kStatusRequest, data);
+  }
+  const Answer& answer = component.link().answer();
+  uint32_t value = 0;
+  if (byteIndex >= 0 && byteIndex < static_cast<int32_t>(kStatusBytes) && bit >= 0 && bit <= 7) {
+    value = (answer.status[byteIndex] >> bit) & 1u;
+  }
+  call.resultUI4(value);
+  return true;
+}
+
+}  // namespace ostrel::device

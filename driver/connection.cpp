@@ -1,0 +1,183 @@
+// Connecting a printer for the equipment library: device slots, Open, Close,
+// DeviceTest.
+#include "addin/numbers.h"
+#include "addin/text.h"
+#include "device/errors.h"
+#include "driver/driver.h"
+
+namespace ostrel::driver {
+namespace {
+
+constexpr uint8_t kIdentityRequest = 76;
+constexpr uint8_t kReport = 161;
+constexpr char16_t kTestPassed[] = u"Тест Устройства (X-отчет) выполнен успешно!";
+constexpr char16_t kTestFailed[] = u"Тест Устройства (X-отчет) - ошибка ";
+constexpr char16_t kTestNoPort[] = u"Тест Устройства (X-отчет) - ошибка: не удалось открыть порт ";
+
+// The settings form's speeds, by index.
+constexpr uint32_t kSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+// The device the Port setting names: a form index n is COM(n+1), "COMn" is
+// port n, and on POSIX a path is used as it stands.
+std::string settingDevice(const DriverSettings& settings) {
+  if (settings.portIsIndex) {
+    auto index = ParseWholeInteger(settings.port);
+    if (!index || *index < 0 || *index > 254) return {};
+    return serialDeviceForNumber(static_cast<int>(*index) + 1);
+  }
+  return serialDeviceForSetting(AnsiFromWide(settings.port));
+}
+
+uint32_t settingSpeed(const DriverSettings& settings) {
+  if (settings.speed >= 0 && settings.speed < static_cast<int32_t>(std::size(kSpeeds))) return kSpeeds[settings.speed];
+  return static_cast<uint32_t>(settings.speed);
+}
+
+// An output argument's incoming text; anything that is not text reads empty.
+std::u16string incomingText(const Call& call, int i) {
+  std::u16string text;
+  if (!call.text(i, text)) text.clear();
+  return text;
+}
+
+}  // namespace
+
+SerialPort* FindDevice(CAddInNative& component, std::u16string_view identifier) {
+  SerialPort* found = nullptr;
+  for (auto& slot : component.slots()) {
+    if (slot.inUse && slot.identifier == identifier) found = slot.port.get();
+  }
+  return found;
+}
+
+bool Open(CAddInNative& component, Call& call) {
+  if (!call.has(0)) return false;
+  std::u16string incoming = incomingText(call, 0);
+  std::string device = settingDevice(component.settings());
+  auto refuse = [&] {
+    call.outText(0, u"");
+    return false;
+  };
+
+  DeviceSlot* free = nullptr;
+  for (auto& slot : component.slots()) {
+    if (slot.inUse && !device.empty() && slot.port && slot.port->isOpen() && slot.devicePath == device) return refuse();
+    if (!slot.inUse && !free) free = &slot;
+  }
+  if (!free || device.empty()) return refuse();
+
+  uint32_t speed = settingSpeed(component.settings());
+  auto port = createSystemSerialPort();
+  if (port->open(device, speed) != kOpenOk) return refuse();
+
+  PortState& state = component.port();
+  SerialPort* previousHandle = state.handle;
+  uint32_t previousBaud = state.baud;
+  bool previousOpen = state.open;
+  auto restore = [&] {
+    port->close();
+    state.handle = previousHandle;
+    state.baud = previousBaud;
+    state.open = previousOpen;
+  };
+  state.baud = speed;
+  state.open = true;
+  state.handle = port.get();
+  component.texts().lastCmd = incoming;
+  component.link().advanceSequence();
+  component.exchange(kIdentityRequest, "482915;");
+
+  const Answer& answer = component.link().answer();
+  std::u16string identifier = answer.fieldCount > 0 ? WideFromAnsi(answer.fields[0]) : std::u16string();
+  if (answer.timedOut || identifier.empty()) {
+    // No printer answered with an identity: nothing is connected.
+    restore();
+    return refuse();
+  }
+  if (!call.outText(0, identifier)) {
+    restore();
+    return false;
+  }
+  free->port = std::move(port);
+  free->identifier = identifier;
+  free->devicePath = device;
+  free->portNumber = 0;
+  free->inUse = true;
+  return true;
+}
+
+bool Close(CAddInNative& component, Call& call) {
+  std::u16string identifier;
+  if (!call.text(0, identifier)) return false;
+  if (!FindDevice(component, identifier)) {
+    call.resultBool(false);
+    return false;
+  }
+  for (auto& slot : component.slots()) {
+    if (slot.inUse && slot.identifier == identifier) {
+      bool closed = slot.port ? component.closePort(*slot.port) : false;
+      component.link().clock().sleepMs(component.link().timings().closePauseMs);
+      slot = DeviceSlot{};
+      return closed;
+    }
+  }
+  return false;
+}
+
+bool DeviceTest(CAddInNative& component, Call& call) {
+  std::u16string incoming = incomingText(call, 0);
+  std::string device = settingDevice(component.settings());
+  uint32_t speed = settingSpeed(component.settings());
+  auto port = createSystemSerialPort();
+  if (device.empty() || port->open(device, speed) != kOpenOk) {
+    std::u16string name = component.settings().port.empty() ? u"?" : component.settings().port;
+    if (component.settings().portIsIndex) name = WideFromAnsi(device.empty() ? std::string("?") : device);
+    call.outText(0, std::u16string(kTestNoPort) + name);
+    call.outText(1, u"");
+    call.resultBool(false);
+    return false;
+  }
+
+  PortState& state = component.port();
+  // The port under test becomes the current port for its exchange, then
+  // is closed; the previous current port is no longer current.
+  if (state.handle && state.handle != port.get()) {
+    state.handle = nullptr;
+    state.open = false;
+  }
+  state.handle = port.get();
+  state.baud = speed;
+  component.texts().lastCmd = incoming;
+  component.link().advanceSequence();
+  component.exchange(kReport, "482915;1;");
+
+  const Answer& answer = component.link().answer();
+  std::u16string verdict;
+  if (!answer.timedOut && std::u16string_view(component.errorCodeText()) == u"0000") {
+    verdict = kTestPassed;
+  } else {
+    verdict = std::u16string(kTestFailed) + component.errorCodeText() + std::u16string(component.errorMessage());
+  }
+  component.closePort(*port);
+  state.handle = nullptr;
+  state.open = false;
+  component.link().clock().sleepMs(component.link().timings().closePauseMs);
+  bool ok = call.outText(0, verdict);
+  ok &= !call.has(1) || call.outText(1, u"");
+  if (!ok) return false;
+  call.resultBool(true);
+  return true;
+}
+
+bool GetAdditionalActions(CAddInNative&, Call& call) {
+  if (!call.outText(0, u"")) return false;
+  call.resultBool(true);
+  return true;
+}
+
+bool DoAdditionalAction(CAddInNative&, Call& call) {
+  call.resultBool(true);
+  return false;
+}
+
+}  // namespace ostrel::driver
