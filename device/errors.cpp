@@ -149,11 +149,10 @@ constexpr DeviceError kTable[] = {
 
 static_assert(std::size(kTable) == 133, "the error table has 133 entries");
 
-// The payment terminal's failure message. It is kept with the table but under
+// The payment terminal's failure message. It is kept beside the table under
 // no code: which code a printer reports for a payment-terminal failure is not
-// known, and "110B" (where this message was once filed) already belongs to an
-// earlier entry, so a lookup could never reach it there. It stays out of the
-// lookup until a real code for it is known.
+// known, and none is guessed. Filing it under "110B" would change nothing, as
+// the entry above with that code comes first and the lookup stops there.
 [[maybe_unused]] constexpr std::u16string_view kPaymentTerminalErrorText = u"Помилка платіжного терміналу";
 
 constexpr size_t kCodeLength = 4;

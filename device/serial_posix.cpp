@@ -181,8 +181,9 @@ class PosixSerialPort final : public SerialPort {
         done += static_cast<size_t>(wrote);
         continue;
       }
-      if (wrote < 0 && errno == EINTR) continue;
-      if (wrote < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+      if (wrote == 0) return false;  // takes nothing and reports no error: will not
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
       if (!waitWritable()) return false;
     }
     return true;
