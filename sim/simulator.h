@@ -1,0 +1,124 @@
+// A simulated Datecs fiscal printer on the master side of a pseudo-terminal.
+// The host opens slavePath() like a serial port and talks the printer's frame
+// protocol; the simulator decodes each request, runs it on its printer model
+// (sim/printer.h) and answers, optionally disturbed by injected faults.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/frame.h"
+#include "sim/printer.h"
+
+namespace datecs_sim {
+
+struct Fault {
+  enum Kind {
+    Silence,    // no answer at all; the request is not carried out
+    Nak,        // a NAK byte instead of the answer; not carried out
+    JunkBefore, // `bytes` (or a default run of junk) just before the answer
+    Split,      // the answer in `pieces` pieces, `delayMs` apart (default 30)
+    SynStorm,   // SYN bytes back to back for `delayMs` before the answer
+    Oversized,  // `bytes` as the raw answer, or a generated hostile answer
+    ErrorCode,  // answer `errorCode` without fields; not carried out
+    Delay,      // `delayMs` of silence before the answer
+    Hangup      // close the pty master: the port vanishes mid-exchange
+  };
+  Fault() = default;
+  explicit Fault(Kind k, uint8_t cmd = 0) : kind(k), command(cmd) {}
+  Kind kind = Silence;
+  uint8_t command = 0;  // 0 = any command
+  int count = 1;        // requests it applies to; 0 or less = never used up
+  std::string errorCode;
+  int delayMs = 0;
+  std::vector<uint8_t> bytes;
+  int pieces = 3;
+  // Shape of the generated hostile answer when `bytes` is empty.
+  int fields = 30;
+  int fieldLength = 400;
+  bool strayBytes = true;  // a last field holding 0x04 and NUL bytes
+};
+
+// A hostile but well-framed answer: `fields` fields of `fieldLength` bytes.
+std::vector<uint8_t> hostileAnswer(uint8_t seq, uint8_t command, int fields, int fieldLength, bool strayBytes,
+                                   const Status& status);
+
+struct Options {
+  std::string link;  // symlink to the slave path, optional
+  uint32_t baud = 0; // pace sent bytes at 10 bits per byte; 0 = instant
+  std::string serial = "DT000001";
+  int synIntervalMs = 60;
+  bool instant = true;  // false: reports and copies take time (SYN while busy)
+  std::string defaultCode = "0002";  // answer to commands the printer does not know
+  std::function<void(const std::string&)> onTape;  // each printed line, as printed
+};
+
+class Simulator {
+ public:
+  explicit Simulator(Options options = {});
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  bool start();
+  void stop();
+  bool running() const { return running_; }
+  std::string slavePath() const;
+
+  std::vector<Request> requests() const;
+  void clearRequests();
+  uint64_t badFrames() const { return badFrames_; }
+  std::vector<std::string> tape() const;
+
+  void inject(const Fault& fault);
+  void setErrorFor(uint8_t command, const std::string& code);
+  void clearFaults();
+  void setBusyMs(uint8_t command, int ms);  // the command keeps the printer busy this long
+
+  uint64_t bytesReceived() const { return bytesReceived_; }
+  uint64_t bytesSent() const { return bytesSent_; }
+
+  // The printer model, for assertions and for setting it up.
+  PrinterState state() const;
+  Status status() const;
+  bool article(uint32_t code, Article& out) const;
+  // Runs `fn` on the model under the simulator's lock.
+  void withPrinter(const std::function<void(Printer&)>& fn);
+
+ private:
+  void serve();
+  void handle(const Request& request);
+  void deliver(const std::vector<uint8_t>& answer, const std::vector<Fault>& how);
+  bool sendBytes(const uint8_t* bytes, size_t count);
+  bool pauseUs(int64_t us);  // false when stopping
+  std::vector<Fault> takeFaults(uint8_t command);
+  void hangup();
+
+  Options options_;
+  mutable std::mutex mutex_;  // guards the model, the logs and the faults
+  Printer printer_;
+  std::vector<Request> requests_;
+  std::vector<Fault> faults_;
+  std::vector<std::pair<uint8_t, std::string>> errorFor_;
+
+  int master_ = -1;
+  int slaveHold_ = -1;  // keeps the slave side open so the master never reads EOF
+  int wake_[2] = {-1, -1};
+  std::string slavePath_;
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> stopping_{false};
+  std::atomic<uint64_t> bytesReceived_{0}, bytesSent_{0}, badFrames_{0};
+
+  bool haveLast_ = false;
+  uint8_t lastSeq_ = 0;
+  std::vector<uint8_t> lastAnswer_;
+};
+
+}  // namespace datecs_sim
