@@ -64,7 +64,7 @@ bool toInt(const std::string& s, int& out) {
 }
 
 // Parses "CMD[:A[:B...]][:COUNT]" with `numbers` numeric values after CMD.
-bool faultSpec(const std::string& arg, int numbers, datecs_sim::Fault& f, std::vector<int>& values) {
+bool parseFaultArgs(const std::string& arg, int numbers, datecs_sim::Fault& f, std::vector<int>& values) {
   auto p = parts(arg);
   int cmd = 0;
   if (p.size() < static_cast<size_t>(1 + numbers) || p.size() > static_cast<size_t>(2 + numbers) || !toInt(p[0], cmd) ||
@@ -144,21 +144,21 @@ int main(int argc, char** argv) {
                : a == "--nak"   ? datecs_sim::Fault::Nak
                : a == "--junk"  ? datecs_sim::Fault::JunkBefore
                                 : datecs_sim::Fault::Hangup;
-      ok = faultSpec(v, 0, f, nums);
+      ok = parseFaultArgs(v, 0, f, nums);
       faults.push_back(f);
     } else if (a == "--split") {
       f.kind = datecs_sim::Fault::Split;
-      ok = faultSpec(v, 2, f, nums);
+      ok = parseFaultArgs(v, 2, f, nums);
       if (ok) f.pieces = nums[0], f.delayMs = nums[1];
       faults.push_back(f);
     } else if (a == "--syn-storm" || a == "--delay") {
       f.kind = a == "--delay" ? datecs_sim::Fault::Delay : datecs_sim::Fault::SynStorm;
-      ok = faultSpec(v, 1, f, nums);
+      ok = parseFaultArgs(v, 1, f, nums);
       if (ok) f.delayMs = nums[0];
       faults.push_back(f);
     } else if (a == "--oversized") {
       f.kind = datecs_sim::Fault::Oversized;
-      ok = faultSpec(v, 2, f, nums);
+      ok = parseFaultArgs(v, 2, f, nums);
       if (ok) f.fields = nums[0], f.fieldLength = nums[1];
       faults.push_back(f);
     } else {
