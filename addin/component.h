@@ -59,7 +59,7 @@ struct CommandTexts {
 class CAddInNative final : public IComponentBase {
  public:
   CAddInNative();
-  ~CAddInNative() override;
+  ~CAddInNative();  // virtual through the bases on Linux; deleted by its own type everywhere
   CAddInNative(const CAddInNative&) = delete;
   CAddInNative& operator=(const CAddInNative&) = delete;
 
