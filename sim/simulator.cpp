@@ -65,8 +65,7 @@ bool Simulator::start() {
   }
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
-    ::close(master_);
-    master_ = -1;
+    hangup();
     return false;
   }
   if (!options_.link.empty()) {
