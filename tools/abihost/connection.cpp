@@ -15,12 +15,16 @@ long ABIHOST_CALL Connection::slot(Object* self) {
 
 template <int... N>
 void Connection::fillTable(std::integer_sequence<int, N...>) {
-  ((vtable_[N] = reinterpret_cast<const void*>(&Connection::slot<N>)), ...);
+  ((vtable_[layout::kVtablePrefix + N] = reinterpret_cast<const void*>(&Connection::slot<N>)), ...);
 }
 
 Connection::Connection() {
+  if (layout::kVtablePrefix == 2) {
+    vtable_[0] = nullptr;  // offset to top
+    vtable_[1] = layout::typeInfo("13IAddInDefBase");
+  }
   fillTable(std::make_integer_sequence<int, kSlots>{});
-  object_.vtable = vtable_;
+  object_.vtable = vtable_ + layout::kVtablePrefix;
   object_.owner = this;
 }
 

@@ -37,7 +37,7 @@ class Connection {
   void fillTable(std::integer_sequence<int, N...>);
 
   Object object_;
-  const void* vtable_[kSlots];
+  const void* vtable_[layout::kVtablePrefix + kSlots];
   mutable std::mutex mutex_;
   std::vector<int> calls_;
 };

@@ -73,6 +73,21 @@ namespace locale {
 inline constexpr int SetLocale = kDestructorSlots + 0;  // void (const char16_t*)
 }
 
+// Words in front of slot 0 of a vtable. Under the GCC ABI these are the
+// offset to the top of the object and the address of its type information;
+// a component built with run-time type checks reads them on every call into
+// a platform object, so the host's hand-made vtables carry them too.
+#if defined(_WIN32)
+inline constexpr int kVtablePrefix = 0;
+#else
+inline constexpr int kVtablePrefix = 2;
+#endif
+
+// Type information under the GCC ABI for a class with no bases whose mangled
+// name is `mangledName` (e.g. "14IMemoryManager"); null where the prefix is
+// empty. Made once per name and kept for the life of the process.
+const void* typeInfo(const char* mangledName);
+
 // Slots of the platform's memory manager, which the host implements.
 namespace memory {
 inline constexpr int AllocMemory = kDestructorSlots + 0;  // bool (void** p, unsigned long bytes)

@@ -7,11 +7,16 @@
 namespace abihost {
 
 MemoryManager::MemoryManager() {
+  const void** slots = vtable_ + layout::kVtablePrefix;
+  if (layout::kVtablePrefix == 2) {
+    vtable_[0] = nullptr;  // offset to top
+    vtable_[1] = layout::typeInfo("14IMemoryManager");
+  }
   for (int i = 0; i < layout::kDestructorSlots; ++i)
-    vtable_[i] = reinterpret_cast<const void*>(&MemoryManager::destructorSlot);
-  vtable_[layout::memory::AllocMemory] = reinterpret_cast<const void*>(&MemoryManager::allocMemory);
-  vtable_[layout::memory::FreeMemory] = reinterpret_cast<const void*>(&MemoryManager::freeMemory);
-  object_.vtable = vtable_;
+    slots[i] = reinterpret_cast<const void*>(&MemoryManager::destructorSlot);
+  slots[layout::memory::AllocMemory] = reinterpret_cast<const void*>(&MemoryManager::allocMemory);
+  slots[layout::memory::FreeMemory] = reinterpret_cast<const void*>(&MemoryManager::freeMemory);
+  object_.vtable = slots;
   object_.owner = this;
 }
 

@@ -59,7 +59,7 @@ class MemoryManager {
   static void ABIHOST_CALL destructorSlot(Object* self);
 
   Object object_;
-  const void* vtable_[layout::memory::Count];
+  const void* vtable_[layout::kVtablePrefix + layout::memory::Count];
   mutable std::mutex mutex_;
   std::map<const void*, std::size_t> live_;
   std::size_t allocations_ = 0;
