@@ -86,7 +86,7 @@ TEST(DispatchWithoutMemory, GetVersionAsAFunctionFails) {
   c.init();
   CallResult f = c.callFunc(60, {});
   EXPECT_FALSE(f.ok);
-  for (const std::string& p : c.problems()) ADD_FAILURE() << p;
+  expectNoProblems(c);
 }
 
 TEST_F(Dispatch, GetDescriptionWritesItsSevenOutputs) {

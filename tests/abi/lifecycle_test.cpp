@@ -58,8 +58,10 @@ TEST(Exports, ObjectsAreIndependent) {
   b.callProc(b.findMethod(u"PrintXReportL"), {text(u"222222")});
   EXPECT_EQ(a.getProperty(u"LastCmd"), text(u"111111"));
   EXPECT_EQ(b.getProperty(u"LastCmd"), text(u"222222"));
+  expectNoProblems(a);
   EXPECT_EQ(a.destroy(), 0);
   EXPECT_EQ(b.getProperty(u"LastCmd"), text(u"222222"));
+  expectNoProblems(b);
 }
 
 TEST(Lifecycle, InitAndSetMemManagerAnswerByTheirArgument) {
@@ -72,7 +74,7 @@ TEST(Lifecycle, InitAndSetMemManagerAnswerByTheirArgument) {
   EXPECT_EQ(c.getInfo(), 5030);
   c.done();
   EXPECT_EQ(c.getInfo(), 5030);
-  for (const std::string& p : c.problems()) ADD_FAILURE() << p;
+  expectNoProblems(c);
 }
 
 TEST(Lifecycle, InitWithoutConnectionStillResetsTheState) {
@@ -82,14 +84,14 @@ TEST(Lifecycle, InitWithoutConnectionStillResetsTheState) {
   EXPECT_EQ(c.getProperty(u"Port"), Value::ui2(1));
   EXPECT_EQ(c.getProperty(u"Baud"), Value::ui4(9600));
   EXPECT_EQ(c.getProperty(u"ErrorCode"), text(u"0000"));
-  for (const std::string& p : c.problems()) ADD_FAILURE() << p;
+  expectNoProblems(c);
 }
 
 TEST(Lifecycle, ExtensionNameComesFromTheMemoryManager) {
   Component c(productLibrary());
   EXPECT_EQ(shown(c.extensionName()), "OstrelX");
   EXPECT_EQ(c.memory().liveCount(), 0u);
-  for (const std::string& p : c.problems()) ADD_FAILURE() << p;
+  expectNoProblems(c);
 }
 
 TEST(Lifecycle, ExtensionNameWithoutMemoryManagerFails) {
@@ -98,6 +100,7 @@ TEST(Lifecycle, ExtensionNameWithoutMemoryManagerFails) {
   char16_t* name = nullptr;
   EXPECT_FALSE(c.registerExtensionAs(&name));
   EXPECT_EQ(name, nullptr);
+  expectNoProblems(c);
 }
 
 // The platform would read an unset pointer after a true answer.
@@ -109,6 +112,7 @@ TEST(Lifecycle, ExtensionNameFailsWhenTheAllocationFails) {
   EXPECT_FALSE(c.registerExtensionAs(&name));
   EXPECT_GE(c.memory().failedCount(), 1u);
   EXPECT_EQ(c.memory().liveCount(), 0u);
+  expectNoProblems(c);
 }
 
 TEST(Lifecycle, DoneLeavesTheObjectUsable) {
@@ -116,7 +120,7 @@ TEST(Lifecycle, DoneLeavesTheObjectUsable) {
   c.done();
   EXPECT_EQ(c.getProperty(u"Port"), Value::ui2(1));
   EXPECT_EQ(c.findMethod(u"OpenPort"), 0);
-  for (const std::string& p : c.problems()) ADD_FAILURE() << p;
+  expectNoProblems(c);
 }
 
 // Switches the process to a locale whose decimal separator is a comma,
@@ -160,7 +164,7 @@ TEST(Lifecycle, SetLocaleDoesNotChangeNumberTexts) {
   std::setlocale(LC_ALL, "C");
   unsetenv("LOCPATH");
   if (!folder.empty()) std::system(("rm -rf " + folder).c_str());
-  for (const std::string& p : c.problems()) ADD_FAILURE() << p;
+  expectNoProblems(c);
   if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma could be had";
 }
 
@@ -227,7 +231,7 @@ TEST(PropertyValuesWithoutMemory, TextsAreNotDeliveredNumbersAre) {
   EXPECT_EQ(c.getProperty(u"Port"), Value::ui2(1));
   EXPECT_EQ(c.getProperty(u"Version"), std::nullopt);
   EXPECT_EQ(c.getProperty(u"ErrorCode"), std::nullopt);
-  for (const std::string& p : c.problems()) ADD_FAILURE() << p;
+  expectNoProblems(c);
 }
 
 TEST(PropertyValuesWithFailingMemory, TextsAreNotDelivered) {
@@ -236,7 +240,7 @@ TEST(PropertyValuesWithFailingMemory, TextsAreNotDelivered) {
   EXPECT_EQ(c.getProperty(u"Version"), std::nullopt);
   EXPECT_EQ(c.getProperty(u"Counter"), Value::ui2(0));
   EXPECT_EQ(c.memory().liveCount(), 0u);
-  for (const std::string& p : c.problems()) ADD_FAILURE() << p;
+  expectNoProblems(c);
 }
 
 }  // namespace

@@ -55,8 +55,8 @@ TEST(Threads, TwoObjectsInTwoThreadsKeepTheirOwnState) {
     EXPECT_EQ(o->wrongDescription, 0);
     EXPECT_EQ(o->wrongLastError, 0);
   }
-  for (const std::string& p : a.problems()) ADD_FAILURE() << p;
-  for (const std::string& p : b.problems()) ADD_FAILURE() << p;
+  expectNoProblems(a);
+  expectNoProblems(b);
   EXPECT_EQ(a.memory().liveCount(), 0u);
   EXPECT_EQ(b.memory().liveCount(), 0u);
 }
