@@ -1,0 +1,96 @@
+// ostrel_bench: runs the benchmarks and prints their figures as a Markdown
+// table with the details under it.
+//
+//   ostrel_bench [--quick] [--only exchange,cpu,receipts,memory]
+//                [--library PATH] [--out FILE]
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "scenarios.h"
+
+namespace {
+
+std::string selfPath(const char* argv0) {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return argv0;
+  buf[n] = 0;
+  return buf;
+}
+
+bool wanted(const std::string& only, const char* name) {
+  if (only.empty()) return true;
+  std::stringstream list(only);
+  std::string item;
+  while (std::getline(list, item, ','))
+    if (item == name) return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bench::Settings settings;
+  settings.library = OSTREL_PRODUCT_LIBRARY;
+  settings.self = selfPath(argv[0]);
+  std::string only, out;
+  int memoryChild = -1;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto next = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "%s needs a value\n", a.c_str());
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "--quick") settings.quick = true;
+    else if (a == "--only") only = next();
+    else if (a == "--library") settings.library = next();
+    else if (a == "--out") out = next();
+    else if (a == "--memory-child") memoryChild = std::atoi(next().c_str());
+    else {
+      std::fprintf(stderr, "usage: ostrel_bench [--quick] [--only exchange,cpu,receipts,memory] [--library PATH] [--out FILE]\n");
+      return 2;
+    }
+  }
+  if (memoryChild >= 0) return bench::memoryChild(settings.library, memoryChild);
+
+  bench::Report report;
+  struct Step {
+    const char* name;
+    void (*run)(const bench::Settings&, bench::Report&);
+  };
+  const Step steps[] = {{"exchange", bench::exchangeOverhead},
+                        {"cpu", bench::cpuWhileWaiting},
+                        {"receipts", bench::receipts},
+                        {"memory", bench::memory}};
+  bool failed = false;
+  for (const Step& step : steps) {
+    if (!wanted(only, step.name)) continue;
+    std::fprintf(stderr, "== %s\n", step.name);
+    try {
+      step.run(settings, report);
+    } catch (const std::exception& e) {
+      report.notes.push_back(std::string(step.name) + ": failed: " + e.what());
+      failed = true;
+    }
+  }
+
+  std::ostringstream md;
+  md << "| Figure | Measured | Goal | |\n| --- | --- | --- | --- |\n";
+  for (const auto& row : report.rows)
+    md << "| " << row.figure << " | " << row.measured << " | " << row.goal << " | " << row.verdict << " |\n";
+  md << "\n";
+  for (const auto& note : report.notes) md << "- " << note << "\n";
+  std::cout << md.str();
+  if (!out.empty()) std::ofstream(out) << md.str();
+  return failed ? 1 : 0;
+}
