@@ -1,0 +1,632 @@
+// addin-host: loads the component library the way the platform does and
+// calls its methods from the command line or from a scenario file, printing
+// each call's answer and the error state the printer left. With --trace it
+// also shows every frame on the line.
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "abihost/host.h"
+#include "relay.h"
+#include "values.h"
+
+namespace {
+
+using abihost::Value;
+using addinhost::Arg;
+namespace L = abihost::layout;
+
+constexpr char kLibraryName[] = "libAddInNativeOstrel.so";
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+
+const char kUsageText[] =
+    "usage: addin-host [options] call [proc|func] METHOD [ARG...]\n"
+    "       addin-host [options] run SCENARIO|-\n"
+    "       addin-host [options] methods [METHOD]\n"
+    "       addin-host [options] props\n"
+    "\n"
+    "Loads the component library through its exported interface, as the platform\n"
+    "does, and calls methods by their English or Russian names. After each call\n"
+    "it prints the answer, the result and output arguments, ErrorCode,\n"
+    "ErrorDescription and Counter with the answer fields, and a verdict.\n"
+    "\n"
+    "Options:\n"
+    "  --lib PATH        the component library (default: libAddInNativeOstrel.so\n"
+    "                    next to this program or in a directory above it)\n"
+    "  --stop-on-error   stop a scenario at the first call with an unexpected outcome\n"
+    "  --trace           relay the port through a pty and print every frame both\n"
+    "                    ways, decoded and in hex. The port is taken from\n"
+    "                    SetParameter \"Port\" (a path, \"COMn\" = /dev/ttyS{n-1}, or a\n"
+    "                    form index n = /dev/ttyS{n}); the component gets the pty.\n"
+    "  --var NAME=VALUE  a value for $NAME in the arguments\n"
+    "  -h, --help        this text\n"
+    "\n"
+    "Call form: function when the method returns a value, else procedure;\n"
+    "\"proc\" or \"func\" before the name chooses. Missing arguments get their\n"
+    "declared defaults.\n"
+    "\n"
+    "%s"
+    "\n"
+    "Scenario files: one call a line, as after \"call\"; blank lines and text after\n"
+    "a '#' that starts a word are ignored. A line may also be\n"
+    "  get PROPERTY            print a property\n"
+    "  set PROPERTY VALUE      write a property\n"
+    "and may end with \"== VALUE\": the result (of get: the property) must equal it.\n"
+    "A line that starts with \"!\" expects the call to fail; \"!CODE\" (e.g. !000B)\n"
+    "expects it to fail with that ErrorCode. Such a failure counts as ok, and a\n"
+    "success there counts as a failure.\n"
+    "\n"
+    "Verdict: a call fails when the component answers false, or when afterwards\n"
+    "ErrorCode is not 0000 or ErrorDescription is not the no-error text (a printer\n"
+    "refusal or a time-out). The error state is that of the printer's last answer,\n"
+    "so a call that sends nothing shows the state an earlier call left.\n"
+    "\n"
+    "Exit status: 0 when every call had the expected outcome, 1 when one did not,\n"
+    "2 for a usage error, an unknown name, a malformed argument or scenario line,\n"
+    "a library that cannot be loaded or a traced port that cannot be opened.\n"
+    "\n"
+    "Example:\n"
+    "  addin-host run shift.txt --var port=/dev/pts/3\n"
+    "  addin-host call SellArticul 482915 '\"5\"' '\"1.000\"' '\"12.50\"'\n";
+
+void usage(std::FILE* to) { std::fprintf(to, kUsageText, addinhost::kArgumentSyntax); }
+
+std::string u8(const std::u16string& s) { return abihost::toUtf8(s); }
+std::u16string u16(const std::string& s) { return abihost::fromUtf8(s); }
+
+std::string programDir() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = 0;
+  std::string path = buf;
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// The library next to the program, else in one of the two directories above
+// (build/tools/addin-host/addin-host finds build/libAddInNativeOstrel.so).
+std::string defaultLibrary(std::vector<std::string>& looked) {
+  std::string dir = programDir();
+  for (int up = 0; up < 3; ++up) {
+    std::string candidate = dir + "/" + kLibraryName;
+    looked.push_back(dir);
+    if (exists(candidate)) return candidate;
+    size_t slash = dir.rfind('/');
+    if (slash == std::string::npos || slash == 0) break;
+    dir = dir.substr(0, slash);
+  }
+  return {};
+}
+
+// The device a Port setting names on this system.
+std::string portDevice(const Value& v) {
+  if (v.type == L::VT_PWSTR) {
+    std::string s = u8(v.text);
+    if (s.size() > 3 && s.compare(0, 3, "COM") == 0) {
+      int n = std::atoi(s.c_str() + 3);
+      return n >= 1 ? "/dev/ttyS" + std::to_string(n - 1) : std::string();
+    }
+    bool digits = !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+    if (digits) return "/dev/ttyS" + s;
+    return s;
+  }
+  if (v.type == L::VT_R8 || v.type == L::VT_R4) return "/dev/ttyS" + std::to_string(static_cast<long>(v.real));
+  if (v.type == L::VT_EMPTY || v.type == L::VT_NULL || v.type == L::VT_BOOL) return {};
+  return "/dev/ttyS" + std::to_string(v.integer);
+}
+
+bool isNumeric(const Value& v, double& out) {
+  switch (v.type) {
+    case L::VT_I1: case L::VT_I2: case L::VT_I4: case L::VT_I8: case L::VT_INT:
+    case L::VT_UI1: case L::VT_UI2: case L::VT_UI4: case L::VT_UINT:
+      out = static_cast<double>(v.integer);
+      return true;
+    case L::VT_UI8: out = static_cast<double>(v.unsigned64); return true;
+    case L::VT_R4: case L::VT_R8: out = v.real; return true;
+    default: return false;
+  }
+}
+
+bool sameValue(const Value& got, const Value& want) {
+  double a = 0, b = 0;
+  if (isNumeric(got, a) && isNumeric(want, b)) return std::fabs(a - b) < 1e-9;
+  if (got.type == L::VT_BOOL && want.type == L::VT_BOOL) return got.boolean == want.boolean;
+  if (got.type == L::VT_PWSTR && want.type == L::VT_PWSTR) return got.text == want.text;
+  return addinhost::formatValue(got) == addinhost::formatValue(want);
+}
+
+// One line of a scenario or the words after "call".
+struct Step {
+  int line = 0;
+  std::string source;
+  bool expectFail = false;
+  std::string expectCode;
+  enum Verb { Call, Get, Set } verb = Call;
+  enum Form { Auto, Proc, Func } form = Auto;
+  std::string name;   // as written
+  long number = -1;   // method or property number
+  std::vector<Arg> args;
+  bool checkResult = false;
+  Arg expected;
+};
+
+class Host {
+ public:
+  Host(std::unique_ptr<abihost::Component> c, bool trace)
+      : c_(std::move(c)), trace_(trace), relay_(stdout) {
+    auto d = c_->getProperty(u"ErrorDescription");
+    noError_ = d ? d->text : u"";
+  }
+
+  std::map<std::string, Value>& vars() { return vars_; }
+
+  // Reads the words of one step; false with a message when they are wrong.
+  bool parse(std::vector<std::string> words, Step& s, std::string& error);
+  // Runs a step and prints it; false when its outcome was unexpected.
+  bool run(const Step& s);
+  int summary(size_t total);
+  int status() const { return unexpected_ ? 1 : 0; }
+
+  void listMethods(const std::string& only);
+  void listProps();
+  std::vector<std::string> problems() const { return c_->problems(); }
+  void finish() { relay_.stop(); }
+
+ private:
+  std::string describeCall(const Step& s, const std::vector<Value>& values);
+  bool argsToValues(const Step& s, std::vector<Value>& values, std::string& error);
+  void errorState(std::string& code, std::u16string& description, long& counter, std::vector<std::u16string>& fields);
+  std::string suggest(const std::string& name);
+
+  std::unique_ptr<abihost::Component> c_;
+  bool trace_;
+  addinhost::Relay relay_;
+  std::u16string noError_;
+  std::map<std::string, Value> vars_;
+  std::string lastDevice_;
+  int okCount_ = 0, expectedFailures_ = 0, unexpected_ = 0;
+};
+
+std::string Host::suggest(const std::string& name) {
+  auto lower = [](std::string s) {
+    for (char& ch : s)
+      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    return s;
+  };
+  long n = c_->getNMethods();
+  for (long i = 0; i < n; ++i)
+    for (long lang = 0; lang < 2; ++lang) {
+      auto m = c_->methodName(i, lang);
+      if (m && lower(u8(*m)) == lower(name)) return " (did you mean " + u8(*m) + "? names are case-sensitive)";
+    }
+  return " (addin-host methods lists them)";
+}
+
+bool Host::parse(std::vector<std::string> words, Step& s, std::string& error) {
+  size_t i = 0;
+  if (i < words.size() && words[i][0] == '!') {
+    s.expectFail = true;
+    s.expectCode = words[i].substr(1);
+    if (!s.expectCode.empty() && s.expectCode.size() != 4) {
+      error = "an expected error code has four characters: " + words[i];
+      return false;
+    }
+    ++i;
+  }
+  if (i < words.size() && (words[i] == "proc" || words[i] == "func")) s.form = words[i++] == "proc" ? Step::Proc : Step::Func;
+  if (i < words.size() && s.form == Step::Auto && (words[i] == "get" || words[i] == "set"))
+    s.verb = words[i++] == "get" ? Step::Get : Step::Set;
+  if (i >= words.size()) {
+    error = "no method or property name";
+    return false;
+  }
+  s.name = words[i++];
+  std::vector<std::string> rest(words.begin() + static_cast<long>(i), words.end());
+  if (rest.size() >= 2 && rest[rest.size() - 2] == "==") {
+    s.checkResult = true;
+    if (!addinhost::parseArg(rest.back(), s.expected, error)) return false;
+    if (s.expected.kind != Arg::Given && s.expected.kind != Arg::Variable) {
+      error = "after == comes a value or $name";
+      return false;
+    }
+    rest.resize(rest.size() - 2);
+  }
+  for (const auto& w : rest) {
+    if (w == "==") {
+      error = "== comes last, followed by one value";
+      return false;
+    }
+    Arg a;
+    if (!addinhost::parseArg(w, a, error)) return false;
+    s.args.push_back(a);
+  }
+
+  if (s.verb != Step::Call) {
+    s.number = c_->findProp(u16(s.name));
+    if (s.number < 0) {
+      error = "unknown property " + s.name + " (addin-host props lists them)";
+      return false;
+    }
+    size_t want = s.verb == Step::Get ? 0 : 1;
+    if (s.args.size() != want) {
+      error = s.verb == Step::Get ? "get takes a property name only" : "set takes a property name and one value";
+      return false;
+    }
+    return true;
+  }
+  s.number = c_->findMethod(u16(s.name));
+  if (s.number < 0) {
+    error = "unknown method " + s.name + suggest(s.name);
+    return false;
+  }
+  long params = c_->getNParams(s.number);
+  if (static_cast<long>(s.args.size()) > params) {
+    error = s.name + " takes " + std::to_string(params) + " argument" + (params == 1 ? "" : "s") + ", " +
+            std::to_string(s.args.size()) + " given";
+    return false;
+  }
+  return true;
+}
+
+bool Host::argsToValues(const Step& s, std::vector<Value>& values, std::string& error) {
+  long params = c_->getNParams(s.number);
+  values.clear();
+  for (long i = 0; i < params; ++i) {
+    const Arg* a = i < static_cast<long>(s.args.size()) ? &s.args[i] : nullptr;
+    if (!a || a->kind == Arg::Default) {
+      auto d = c_->paramDefault(s.number, i);
+      values.push_back(d ? *d : Value::empty());
+    } else if (a->kind == Arg::Capture) {
+      values.push_back(Value::empty());
+    } else if (a->kind == Arg::Variable) {
+      auto it = vars_.find(a->name);
+      if (it == vars_.end()) {
+        error = "$" + a->name + " has no value (give it with --var or keep it with >" + a->name + ")";
+        return false;
+      }
+      values.push_back(it->second);
+    } else {
+      values.push_back(a->value);
+    }
+  }
+  return true;
+}
+
+void Host::errorState(std::string& code, std::u16string& description, long& counter, std::vector<std::u16string>& fields) {
+  auto ec = c_->getProperty(u"ErrorCode");
+  auto ed = c_->getProperty(u"ErrorDescription");
+  auto cn = c_->getProperty(u"Counter");
+  code = ec ? u8(ec->text) : "?";
+  description = ed ? ed->text : u"?";
+  counter = cn ? static_cast<long>(cn->integer) : 0;
+  fields.clear();
+  long retItem = c_->findMethod(u"RetItem");
+  for (long i = 0; i < counter && retItem >= 0; ++i) {
+    auto r = c_->callFunc(retItem, {Value::text_(u""), Value::i4(static_cast<int32_t>(i))});
+    fields.push_back(r.ok ? r.result.text : u"?");
+  }
+}
+
+std::string Host::describeCall(const Step& s, const std::vector<Value>& values) {
+  std::string out = s.name + "(";
+  for (size_t i = 0; i < values.size(); ++i) out += (i ? ", " : "") + addinhost::formatValue(values[i]);
+  return out + ")";
+}
+
+bool Host::run(const Step& s) {
+  std::string prefix = s.line > 0 ? "line " + std::to_string(s.line) : "call";
+  std::string pad(6, ' ');
+
+  if (s.verb != Step::Call) {
+    bool ok = true;
+    std::string detail;
+    if (s.verb == Step::Get) {
+      auto v = c_->getProperty(s.number);
+      ok = v.has_value();
+      detail = ok ? addinhost::formatValue(*v) : "refused";
+      if (ok && s.checkResult) {
+        Value want = s.expected.value;
+        if (s.expected.kind == Arg::Variable) want = vars_.count(s.expected.name) ? vars_[s.expected.name] : Value::empty();
+        if (!sameValue(*v, want)) ok = false, detail += ", expected " + addinhost::formatValue(want);
+      }
+      if (v) vars_[s.name] = *v;
+    } else {
+      ok = c_->setProperty(s.number, s.args[0].value);
+      detail = ok ? "accepted" : "refused";
+    }
+    bool good = ok != s.expectFail;
+    (good ? okCount_ : unexpected_)++;
+    std::printf("[%s] %-4s %s %s = %s\n", prefix.c_str(), good ? "ok" : "FAIL", s.verb == Step::Get ? "get" : "set",
+                s.name.c_str(), detail.c_str());
+    std::fflush(stdout);
+    return good;
+  }
+
+  std::vector<Value> values;
+  std::string error;
+  if (!argsToValues(s, values, error)) {
+    ++unexpected_;
+    std::printf("[%s] FAIL %s: %s\n", prefix.c_str(), s.name.c_str(), error.c_str());
+    return false;
+  }
+  auto english = c_->methodName(s.number, 0);
+  std::u16string method = english ? *english : u"";
+
+  // The trace: the component gets the pty, the relay the real port.
+  if (method == u"SetParameter" && values.size() == 2 && values[0].type == L::VT_PWSTR && values[0].text == u"Port") {
+    lastDevice_ = portDevice(values[1]);
+    if (trace_) {
+      relay_.stop();
+      std::string err;
+      if (lastDevice_.empty() || !relay_.start(lastDevice_, err)) {
+        std::fprintf(stderr, "addin-host: --trace: %s\n", lastDevice_.empty() ? "no port named" : err.c_str());
+        std::exit(kUsage);
+      }
+      values[1] = Value::text_(u16(relay_.ptyPath()));
+    }
+  }
+  if (method == u"OpenPort") {
+    int n = values.empty() ? 1 : static_cast<int>(values[0].integer);
+    lastDevice_ = "/dev/ttyS" + std::to_string(n - 1);
+    if (trace_) std::printf("trace: OpenPort opens %s itself and is not traced; use SetParameter \"Port\" and Open\n", lastDevice_.c_str());
+  }
+
+  bool function = s.form == Step::Func || (s.form == Step::Auto && c_->hasRetVal(s.number));
+  std::printf("[%s] %s%s\n", prefix.c_str(), s.form == Step::Auto ? "" : function ? "func " : "proc ",
+              describeCall(s, values).c_str());
+  std::fflush(stdout);
+  abihost::CallResult r = function ? c_->callFunc(s.number, values) : c_->callProc(s.number, values);
+
+  std::string answer = std::string("answer ") + (r.ok ? "true" : "false");
+  if (function) answer += ", result " + addinhost::formatValue(r.result);
+  for (size_t i = 0; i < r.args.size() && i < values.size(); ++i) {
+    bool captured = i < s.args.size() && s.args[i].kind == Arg::Capture;
+    if (captured) vars_[s.args[i].name] = r.args[i];
+    if (captured || !(r.args[i] == values[i])) answer += ", out[" + std::to_string(i) + "] " + addinhost::formatValue(r.args[i]);
+  }
+  if (function) vars_["result"] = r.result;
+
+  std::string code;
+  std::u16string description;
+  long counter = 0;
+  std::vector<std::u16string> fields;
+  errorState(code, description, counter, fields);
+  std::string state = "ErrorCode " + code + " " + addinhost::quote(u8(description)) + ", Counter " + std::to_string(counter);
+  for (size_t i = 0; i < fields.size(); ++i) state += " [" + std::to_string(i) + "]" + addinhost::quote(u8(fields[i]));
+
+  bool deviceError = code != "0000" || description != noError_;
+  bool failed = !r.ok || deviceError;
+  std::string why;
+  if (!r.ok) why = "the component answered false";
+  else if (deviceError) why = "printer error " + code;
+  if (s.checkResult && !failed) {
+    Value want = s.expected.value;
+    if (s.expected.kind == Arg::Variable) want = vars_.count(s.expected.name) ? vars_[s.expected.name] : Value::empty();
+    if (!sameValue(r.result, want)) failed = true, why = "result " + addinhost::formatValue(r.result) + ", expected " + addinhost::formatValue(want);
+  }
+  for (const auto& p : r.problems) why += (why.empty() ? "" : "; ") + std::string("host-side problem: ") + p;
+  if (!r.problems.empty()) failed = true;
+
+  bool good;
+  std::string verdict;
+  if (s.expectFail) {
+    bool codeMatches = s.expectCode.empty() || s.expectCode == code;
+    good = failed && codeMatches && r.problems.empty();
+    verdict = good ? "ok, failed as expected (" + why + ")"
+                   : failed ? "FAIL: failed with " + code + ", expected " + s.expectCode
+                            : "FAIL: succeeded, expected to fail";
+  } else {
+    good = !failed;
+    verdict = good ? "ok" : "FAIL: " + why;
+  }
+  if (failed && (method == u"Open" || method == u"OpenPort" || method == u"DeviceTest") && !lastDevice_.empty() &&
+      !exists(lastDevice_))
+    verdict += " (port " + lastDevice_ + " does not exist)";
+  (good ? (s.expectFail ? expectedFailures_ : okCount_) : unexpected_)++;
+
+  std::printf("%s%s\n%s%s\n%s=> %s\n", pad.c_str(), answer.c_str(), pad.c_str(), state.c_str(), pad.c_str(), verdict.c_str());
+  std::fflush(stdout);
+  return good;
+}
+
+int Host::summary(size_t total) {
+  size_t ran = static_cast<size_t>(okCount_ + expectedFailures_ + unexpected_);
+  std::string notRun = ran < total ? ", " + std::to_string(total - ran) + " not run" : "";
+  std::printf("addin-host: %zu calls: %d ok, %d failed as expected, %d unexpected%s\n", ran, okCount_, expectedFailures_,
+              unexpected_, notRun.c_str());
+  return unexpected_ ? kFailed : kOk;
+}
+
+void Host::listMethods(const std::string& only) {
+  long n = c_->getNMethods();
+  for (long i = 0; i < n; ++i) {
+    auto en = c_->methodName(i, 0);
+    auto ru = c_->methodName(i, 1);
+    std::string e = en ? u8(*en) : "?", r = ru ? u8(*ru) : "?";
+    if (!only.empty() && only != e && only != r) continue;
+    long params = c_->getNParams(i);
+    std::printf("%2ld %s / %s (%ld)%s\n", i, e.c_str(), r.c_str(), params, c_->hasRetVal(i) ? " -> value" : "");
+    for (long p = 0; p < params; ++p) {
+      auto d = c_->paramDefault(i, p);
+      std::printf("     %ld: %s\n", p, d ? ("default " + addinhost::formatValue(*d)).c_str() : "no default");
+    }
+  }
+}
+
+void Host::listProps() {
+  long n = c_->getNProps();
+  for (long i = 0; i < n; ++i) {
+    auto en = c_->propName(i, 0);
+    auto ru = c_->propName(i, 1);
+    auto v = c_->getProperty(i);
+    std::printf("%2ld %s / %s%s = %s\n", i, en ? u8(*en).c_str() : "?", ru ? u8(*ru).c_str() : "?",
+                c_->isPropWritable(i) ? " (writable)" : "", v ? addinhost::formatValue(*v).c_str() : "(not readable)");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string lib;
+  bool trace = false, stopOnError = false;
+  std::vector<std::pair<std::string, std::string>> vars;
+  std::vector<std::string> rest;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (!rest.empty() && rest[0] == "call") {  // after "call", everything is the call
+      rest.push_back(a);
+      continue;
+    }
+    if (a == "-h" || a == "--help") {
+      usage(stdout);
+      return kOk;
+    } else if (a == "--lib" && i + 1 < argc) {
+      lib = argv[++i];
+    } else if (a == "--trace") {
+      trace = true;
+    } else if (a == "--stop-on-error") {
+      stopOnError = true;
+    } else if (a == "--var" && i + 1 < argc) {
+      std::string v = argv[++i];
+      size_t eq = v.find('=');
+      if (eq == std::string::npos || eq == 0) {
+        std::fprintf(stderr, "addin-host: --var wants NAME=VALUE, not %s\n", v.c_str());
+        return kUsage;
+      }
+      vars.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      std::fprintf(stderr, "addin-host: unknown option %s\n\n", a.c_str());
+      usage(stderr);
+      return kUsage;
+    } else {
+      rest.push_back(a);
+    }
+  }
+  if (rest.empty()) {
+    usage(stderr);
+    return kUsage;
+  }
+  const std::string command = rest[0];
+  if (command != "call" && command != "run" && command != "methods" && command != "props") {
+    std::fprintf(stderr, "addin-host: unknown command %s (call, run, methods, props)\n", command.c_str());
+    return kUsage;
+  }
+
+  if (lib.empty()) {
+    std::vector<std::string> looked;
+    lib = defaultLibrary(looked);
+    if (lib.empty()) {
+      std::string where;
+      for (const auto& d : looked) where += "\n  " + d;
+      std::fprintf(stderr, "addin-host: %s not found; looked in:%s\ngive the library with --lib PATH\n", kLibraryName,
+                   where.c_str());
+      return kUsage;
+    }
+  } else if (!exists(lib)) {
+    std::fprintf(stderr, "addin-host: no library at %s\n", lib.c_str());
+    return kUsage;
+  }
+
+  std::unique_ptr<abihost::Component> component;
+  try {
+    auto library = std::make_shared<abihost::Library>(lib);
+    component = std::make_unique<abihost::Component>(library);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "addin-host: cannot load %s: %s\n", lib.c_str(), e.what());
+    return kUsage;
+  }
+  Host host(std::move(component), trace);
+  for (const auto& [name, text] : vars) {
+    Arg a;
+    std::string error;
+    host.vars()[name] = addinhost::parseArg(text, a, error) && a.kind == Arg::Given ? a.value : Value::text_(u16(text));
+  }
+
+  if (command == "methods") {
+    host.listMethods(rest.size() > 1 ? rest[1] : "");
+    return kOk;
+  }
+  if (command == "props") {
+    host.listProps();
+    return kOk;
+  }
+
+  std::vector<Step> steps;
+  if (command == "call") {
+    Step s;
+    s.line = 0;
+    std::string error;
+    if (!host.parse(std::vector<std::string>(rest.begin() + 1, rest.end()), s, error)) {
+      std::fprintf(stderr, "addin-host: %s\n", error.c_str());
+      return kUsage;
+    }
+    steps.push_back(s);
+  } else {
+    if (rest.size() != 2) {
+      std::fprintf(stderr, "addin-host: run takes one scenario file (or - for standard input)\n");
+      return kUsage;
+    }
+    std::ifstream file;
+    std::istream* in = &std::cin;
+    if (rest[1] != "-") {
+      file.open(rest[1]);
+      if (!file) {
+        std::fprintf(stderr, "addin-host: cannot read scenario %s\n", rest[1].c_str());
+        return kUsage;
+      }
+      in = &file;
+    }
+    // Every line is checked before the first call reaches the printer.
+    std::string text;
+    int number = 0, bad = 0;
+    while (std::getline(*in, text)) {
+      ++number;
+      std::vector<std::string> words;
+      std::string error;
+      Step s;
+      s.line = number;
+      s.source = text;
+      if (addinhost::splitWords(text, words, error) && words.empty()) continue;
+      if (error.empty()) host.parse(words, s, error);
+      if (!error.empty()) {
+        std::fprintf(stderr, "%s:%d: %s\n", rest[1].c_str(), number, error.c_str());
+        ++bad;
+        continue;
+      }
+      steps.push_back(s);
+    }
+    if (bad) return kUsage;
+  }
+
+  for (const auto& s : steps) {
+    if (!host.run(s) && stopOnError) {
+      std::printf("addin-host: stopped at line %d (--stop-on-error)\n", s.line);
+      break;
+    }
+  }
+  host.finish();
+  int status = command == "run" ? host.summary(steps.size()) : host.status();
+  for (const auto& p : host.problems()) {
+    std::printf("addin-host: host-side problem: %s\n", p.c_str());
+    status = kFailed;
+  }
+  return status;
+}
