@@ -23,7 +23,10 @@ void* openLibrary(const std::string& path, std::string& error) {
   if (!h) error = "LoadLibrary failed with code " + std::to_string(GetLastError());
   return reinterpret_cast<void*>(h);
 #else
-  void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Kept mapped after dlclose, as a host process keeps a component loaded:
+  // the component carries its own C++ runtime, whose start-up allocations
+  // would otherwise be reported as leaked once its code is unmapped.
+  void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!h) {
     const char* e = dlerror();
     error = e ? e : "dlopen failed";
