@@ -263,7 +263,7 @@ std::string serialDeviceForNumber(int n) {
 std::string serialDeviceForSetting(const std::string& setting) {
   if (!setting.empty() && setting[0] == '/') return setting;
   if (setting.size() <= 3 || setting.compare(0, 3, "COM") != 0) return std::string();
-  long n = 0;
+  long long n = 0;  // long is no wider than int on 32-bit targets
   for (size_t i = 3; i < setting.size(); ++i) {
     const char c = setting[i];
     if (c < '0' || c > '9') return std::string();

@@ -1,6 +1,7 @@
 #include "sim/printer.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -36,11 +37,14 @@ bool parseInt(const std::string& text, int& out) {
   return true;
 }
 
-// Rounds a / b half away from zero.
-int64_t roundDiv(__int128 a, int64_t b) {
-  __int128 q = a / b, r = a % b;
-  if (2 * (r < 0 ? -r : r) >= b) q += (a < 0) ? -1 : 1;
-  return static_cast<int64_t>(q);
+// Rounds a * m / b half away from zero (0 < b < 2^62). A product past 64 bits
+// gives INT64_MAX or INT64_MIN, beyond any amount the printer accepts.
+int64_t roundMulDiv(int64_t a, int64_t m, int64_t b) {
+  int64_t p = 0;
+  if (__builtin_mul_overflow(a, m, &p)) return (a < 0) != (m < 0) ? INT64_MIN : INT64_MAX;
+  int64_t q = p / b, r = p % b;
+  if (2 * (r < 0 ? -r : r) >= b) q += (p < 0) ? -1 : 1;
+  return q;
 }
 
 std::string today() {
@@ -455,7 +459,7 @@ Outcome Printer::sale(const std::vector<std::string>& f) {
   it.code = code;
   it.qtyMilli = qty;
   it.priceCents = price;
-  it.sumCents = roundDiv(static_cast<__int128>(qty) * price, 1000);
+  it.sumCents = roundMulDiv(qty, price, 1000);
   if (it.sumCents > kMaxAmount || subtotal() + it.sumCents > kMaxAmount) return fail("0C0B");
   items_.push_back(it);
   rstate_ = 2;
@@ -475,7 +479,7 @@ Outcome Printer::discount(uint8_t command, const std::vector<std::string>& f) {
   int64_t amount;  // what comes off the price; negative for a surcharge
   if (percent) {
     if (v <= -10000 || v >= 10000) return fail("0B0B");
-    amount = roundDiv(static_cast<__int128>(base) * v, 10000);
+    amount = roundMulDiv(base, v, 10000);
   } else {
     if (v > base || v < -kMaxAmount) return fail("0B0B");
     amount = v;
