@@ -6,7 +6,10 @@ JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 apt_install() {
   local missing=()
   for pkg in "$@"; do
-    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+    # With a second architecture added, a package installed for both needs
+    # its architecture named.
+    dpkg -s "$pkg" >/dev/null 2>&1 || dpkg -s "$pkg:$(dpkg --print-architecture)" >/dev/null 2>&1 ||
+      missing+=("$pkg")
   done
   if ((${#missing[@]})); then
     echo "== installing: ${missing[*]}"
