@@ -67,6 +67,12 @@ for line in "SALE RECEIPT" "REFUND RECEIPT" "X REPORT" "Z REPORT" "CARD 21.00"; 
   if grep -q "$line" "$WORK/tape"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL tape lacks $line"; fi
 done
 
+start_sim
+check "the equipment-library scenario" 0 '9 calls: 9 ok, 0 failed as expected, 0 unexpected' 'out\[0\] "Нет ошибки: 0000"' -- \
+  "$HOST" --lib "$LIB" --var port="$PORT" run "$SCENARIOS/equipment.txt"
+stop_sim
+if grep -q "Z REPORT" "$WORK/tape"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL no Z report from the equipment scenario"; fi
+
 # Failures: a refusal fails the run; marked as expected it does not; a
 # success where a failure was expected does.
 start_sim
