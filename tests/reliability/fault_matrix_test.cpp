@@ -93,7 +93,7 @@ class FaultMatrix : public Printer, public ::testing::WithParamInterface<FaultCa
   }
 };
 
-TEST_P(FaultMatrix, LeavesTheSpecifiedStateAndTheNextCallWorks) {
+TEST_P(FaultMatrix, LeavesItsStateAndTheNextCallWorks) {
   const FaultCase& fc = GetParam();
   connect();
   // An answer with a code of its own first.
