@@ -415,8 +415,18 @@ bool Host::run(const Step& s) {
   bool deviceError = code != "0000" || description != noError_;
   bool failed = !r.ok || deviceError;
   std::string why;
-  if (!r.ok) why = "the component answered false";
-  else if (deviceError) why = "printer error " + code;
+  if (!r.ok) {
+    why = "the component answered false";
+  } else if (deviceError) {
+    auto open = c_->getProperty(u"IsOpen");
+    why = code != "0000" ? "printer error " + code : "no answer from the printer";
+    if (open && open->type == L::VT_BOOL && !open->boolean) why += " (the port is not open)";
+  }
+  // OpenPort reports a port it could not open only in its result code.
+  if (method == u"OpenPort" && function && r.ok && r.result.integer != 0 && r.result.integer != 8) {
+    failed = true;
+    why = "OpenPort answered " + std::to_string(r.result.integer) + ": the port was not opened";
+  }
   if (s.checkResult && !failed) {
     Value want = s.expected.value;
     if (s.expected.kind == Arg::Variable) want = vars_.count(s.expected.name) ? vars_[s.expected.name] : Value::empty();

@@ -105,5 +105,10 @@ check "a missing port" 1 'FAIL: the component answered false \(port /dev/nonexis
 check "a missing port under --trace" 2 'cannot open port /dev/nonexistent-port' -- \
   "$HOST" --lib "$LIB" --trace --var port=/dev/nonexistent-port run "$(scenario "${CONNECT[@]}")"
 
+check "OpenPort on a missing port" 1 'FAIL: OpenPort answered 1: the port was not opened \(port /dev/ttyS199 does not exist\)' -- \
+  "$HOST" --lib "$LIB" call OpenPort 200
+check "a command without an open port" 1 'FAIL: no answer from the printer \(the port is not open\)' -- \
+  "$HOST" --lib "$LIB" call PrintXReportL
+
 echo "addin-host: $passed passed, $failed failed"
 ((failed == 0))
