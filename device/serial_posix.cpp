@@ -255,22 +255,4 @@ class PosixSerialPort final : public SerialPort {
 
 std::unique_ptr<SerialPort> createSystemSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
-std::string serialDeviceForNumber(int n) {
-  if (n < 1) return std::string();
-  return "/dev/ttyS" + std::to_string(n - 1);
-}
-
-std::string serialDeviceForSetting(const std::string& setting) {
-  if (!setting.empty() && setting[0] == '/') return setting;
-  if (setting.size() <= 3 || setting.compare(0, 3, "COM") != 0) return std::string();
-  long long n = 0;  // long is no wider than int on 32-bit targets
-  for (size_t i = 3; i < setting.size(); ++i) {
-    const char c = setting[i];
-    if (c < '0' || c > '9') return std::string();
-    n = n * 10 + (c - '0');
-    if (n > INT_MAX) return std::string();
-  }
-  return serialDeviceForNumber(static_cast<int>(n));
-}
-
 }  // namespace ostrel

@@ -121,31 +121,8 @@ class WindowsSerialPort final : public SerialPort {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-std::string comName(int n) { return "\\\\.\\COM" + std::to_string(n); }
-
 }  // namespace
 
 std::unique_ptr<SerialPort> createSystemSerialPort() { return std::make_unique<WindowsSerialPort>(); }
-
-std::string serialDeviceForNumber(int n) {
-  if (n < 1) return std::string();
-  return comName(n);
-}
-
-std::string serialDeviceForSetting(const std::string& setting) {
-  if (setting.empty()) return std::string();
-  if (setting.size() > 3 && setting.compare(0, 3, "COM") == 0) {
-    long long n = 0;
-    bool digits = true;
-    for (size_t i = 3; i < setting.size() && digits; ++i) {
-      const char c = setting[i];
-      digits = c >= '0' && c <= '9';
-      if (digits) n = n * 10 + (c - '0');
-      if (n > INT_MAX) return std::string();
-    }
-    if (digits) return serialDeviceForNumber(static_cast<int>(n));
-  }
-  return "\\\\.\\" + setting;
-}
 
 }  // namespace ostrel

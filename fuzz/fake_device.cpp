@@ -109,23 +109,6 @@ namespace ostrel {
 
 std::unique_ptr<SerialPort> createSystemSerialPort() { return std::make_unique<FakePort>(); }
 
-std::string serialDeviceForNumber(int n) {
-  if (n < 1) return std::string();
-  return "/dev/ttyS" + std::to_string(n - 1);
-}
-
-std::string serialDeviceForSetting(const std::string& setting) {
-  if (!setting.empty() && setting[0] == '/') return setting;
-  if (setting.size() <= 3 || setting.compare(0, 3, "COM") != 0) return std::string();
-  long n = 0;
-  for (size_t i = 3; i < setting.size(); ++i) {
-    if (setting[i] < '0' || setting[i] > '9') return std::string();
-    n = n * 10 + (setting[i] - '0');
-    if (n > INT_MAX) return std::string();
-  }
-  return serialDeviceForNumber(static_cast<int>(n));
-}
-
 Clock& systemClock() {
   static FakeClock clock;
   return clock;
