@@ -12,17 +12,9 @@
 #include <vector>
 
 #include "device/frame.h"
+#include "fuzz/check.h"
 
 namespace {
-
-// A broken promise: says which, then aborts so the fuzzer records the input.
-#define check(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      std::fprintf(stderr, "finding: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-      std::abort();                                                               \
-    }                                                                             \
-  } while (0)
 
 void checkBounds(const ostrel::Answer& a) {
   check(a.fieldCount >= 0 && a.fieldCount <= ostrel::kMaxAnswerFields);

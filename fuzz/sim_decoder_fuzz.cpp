@@ -14,18 +14,10 @@
 #include <vector>
 
 #include "device/frame.h"
+#include "fuzz/check.h"
 #include "sim/frame.h"
 
 namespace {
-
-// A broken promise: says which, then aborts so the fuzzer records the input.
-#define check(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      std::fprintf(stderr, "finding: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-      std::abort();                                                               \
-    }                                                                             \
-  } while (0)
 
 void decodeAll(datecs_sim::FrameDecoder& decoder, const std::vector<uint8_t>& bytes,
                std::vector<datecs_sim::FrameDecoder::Event>& out) {
