@@ -171,7 +171,9 @@ TEST_F(Printer, TooLongDataFieldIsRefusedAndNothingChanges) {
     auto r = proc(k.method, k.args);
     EXPECT_EQ(r.ok, k.sent);
     EXPECT_EQ(sent().size(), k.sent ? 1u : 0u);
-    if (!k.sent) EXPECT_EQ(utf8(propText(u"LastCmd")), utf8(lastCmdBefore));
+    if (!k.sent) {
+      EXPECT_EQ(utf8(propText(u"LastCmd")), utf8(lastCmdBefore));
+    }
   }
 }
 

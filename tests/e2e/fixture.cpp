@@ -10,7 +10,10 @@ void Printer::SetUp() {
 }
 
 void Printer::TearDown() {
-  if (c) EXPECT_TRUE(c->problems().empty()) << c->problems().front();
+  if (c) {
+    auto problems = c->problems();
+    EXPECT_TRUE(problems.empty()) << (problems.empty() ? "" : problems.front());
+  }
   c.reset();
   sim.stop();
 }
