@@ -5,6 +5,13 @@
 
 namespace ostrel {
 
+bool SendableDataField(std::string_view data) {
+  for (char c : data) {
+    if (c >= 0x01 && c <= 0x05) return false;
+  }
+  return true;
+}
+
 bool BuildDataField(const Call& call, const char* format, const int8_t* args, size_t limit, std::string& out) {
   out.clear();
   int conversion = 0;
@@ -26,7 +33,7 @@ bool BuildDataField(const Call& call, const char* format, const int8_t* args, si
     }
     if (out.size() > limit) return false;
   }
-  return out.size() <= limit;
+  return out.size() <= limit && SendableDataField(out);
 }
 
 bool FormatDataField(const char* format, std::initializer_list<FieldValue> values, size_t limit, std::string& out) {
@@ -46,7 +53,7 @@ bool FormatDataField(const char* format, std::initializer_list<FieldValue> value
     }
     if (out.size() > limit) return false;
   }
-  return out.size() <= limit;
+  return out.size() <= limit && SendableDataField(out);
 }
 
 void PassThroughLastCmd(CAddInNative& component, const Call& call, uint16_t mask) {

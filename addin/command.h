@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "addin/call.h"
 #include "addin/component.h"
@@ -32,9 +33,14 @@ struct CommandSpec {
   uint8_t limit;     // longest data field
 };
 
+// False when the data holds a byte that delimits frames (0x01 to 0x05): such
+// a text would end the frame early or start another one at the printer, so
+// it is refused rather than sent.
+bool SendableDataField(std::string_view data);
+
 // Builds a data field from a format and the call's arguments; false when an
-// argument is missing or of the wrong kind, or the field would be longer
-// than `limit`.
+// argument is missing or of the wrong kind, the field would be longer
+// than `limit`, or it is not sendable.
 bool BuildDataField(const Call& call, const char* format, const int8_t* args, size_t limit, std::string& out);
 
 // Formats with ready byte texts and integers ("%s" and "%i" in order); false

@@ -26,7 +26,7 @@ bool DirectIO(CAddInNative& component, Call& call) {
   uint8_t code = 0;
   if (!call.text(0, password) || !call.byte(1, code) || !call.text(2, data)) return false;
   std::string field = AnsiFromWide(password) + ";" + AnsiFromWide(data);
-  if (field.size() > kFormatLimit) return false;
+  if (field.size() > kFormatLimit || !SendableDataField(field)) return false;
   component.texts().lastCmd = password;
   component.texts().rawCommand = code;
   component.link().advanceSequence();

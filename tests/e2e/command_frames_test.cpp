@@ -177,6 +177,22 @@ TEST_F(Printer, TooLongDataFieldIsRefusedAndNothingChanges) {
   }
 }
 
+// A byte that delimits frames inside a text would end the frame early or
+// start another command at the printer: such a call is refused.
+TEST_F(Printer, FrameControlBytesInTextsAreRefused) {
+  connect();
+  const std::u16string texts[] = {u"a\x01" u"b", u"a\x03", u"\x04", u"x\x05y", u"\x01\x2C\x20\x45\x05"};
+  for (const auto& text : texts) {
+    EXPECT_FALSE(proc(u"PrintComment", {T(u"482915"), T(text)}).ok);
+    EXPECT_FALSE(proc(u"DirectIO", {T(u"482915"), I(0x61), T(text)}).ok);
+    EXPECT_FALSE(proc(u"ProgSaleArticle", {T(u"482915"), T(text), I(5)}).ok);
+  }
+  EXPECT_TRUE(sent().empty());
+  // Other control characters are the printer's to judge.
+  EXPECT_TRUE(proc(u"PrintComment", {T(u"482915"), T(u"a\tb")}).ok);
+  EXPECT_EQ(lastSent().data, "482915;a\tb;");
+}
+
 TEST_F(Printer, TextsGoOutInTheCodePage) {
   connect();
   proc(u"PrintComment", {T(u"482915"), T(u"Молоко €1 \U0001F600")});
