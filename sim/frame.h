@@ -58,7 +58,10 @@ class FrameDecoder {
   };
   void feed(const uint8_t* bytes, size_t count, std::vector<Event>& out);
   // Drops a partial frame (used after a long pause in the middle of one).
-  void reset() { buffer_.clear(); }
+  void reset() {
+    buffer_.clear();
+    endData_ = 0;
+  }
   bool midFrame() const { return !buffer_.empty(); }
 
  private:

@@ -111,6 +111,25 @@ TEST(Frame, OverlongFrameWithoutEndIsBad) {
   EXPECT_TRUE(events[0].bad);
 }
 
+// A frame dropped after its 0x05 (a stall on the line) must not leave its
+// end position behind: the next frame is read from scratch, so a 0x05 in its
+// data ends it where it stands.
+TEST(Frame, ResetForgetsAPartialFrameEntirely) {
+  FrameDecoder d;
+  std::vector<FrameDecoder::Event> out;
+  std::vector<uint8_t> partial = encodeRequest(0x21, 0x80, "4829151");
+  partial.resize(partial.size() - 3);  // up to and past the 0x05, without the end
+  d.feed(partial.data(), partial.size(), out);
+  EXPECT_TRUE(out.empty());
+  d.reset();
+  std::vector<uint8_t> next = encodeRequest(0x22, 0x80, "abc");
+  d.feed(next.data(), next.size(), out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_FALSE(out[0].bad);
+  EXPECT_EQ(out[0].request.data, "abc");
+  EXPECT_EQ(out[0].request.seq, 0x22);
+}
+
 TEST(Frame, FixedPointTexts) {
   struct Case {
     const char* text;
