@@ -28,6 +28,15 @@ std::string settingDevice(const DriverSettings& settings) {
   return serialDeviceForSetting(AnsiFromWide(settings.port));
 }
 
+// The port as the settings form shows it: "COM3" for index 2, else the text.
+std::u16string portLabel(const DriverSettings& settings) {
+  if (settings.portIsIndex) {
+    auto index = ParseWholeInteger(settings.port);
+    if (index && *index >= 0 && *index <= 254) return WideFromAnsi("COM" + DecimalText(*index + 1));
+  }
+  return settings.port.empty() ? std::u16string(u"?") : settings.port;
+}
+
 uint32_t settingSpeed(const DriverSettings& settings) {
   if (settings.speed >= 0 && settings.speed < static_cast<int32_t>(std::size(kSpeeds))) return kSpeeds[settings.speed];
   return static_cast<uint32_t>(settings.speed);
@@ -130,9 +139,7 @@ bool DeviceTest(CAddInNative& component, Call& call) {
   uint32_t speed = settingSpeed(component.settings());
   auto port = createSystemSerialPort();
   if (device.empty() || port->open(device, speed) != kOpenOk) {
-    std::u16string name = component.settings().port.empty() ? u"?" : component.settings().port;
-    if (component.settings().portIsIndex) name = WideFromAnsi(device.empty() ? std::string("?") : device);
-    call.outText(0, std::u16string(kTestNoPort) + name);
+    call.outText(0, std::u16string(kTestNoPort) + portLabel(component.settings()));
     call.outText(1, u"");
     call.resultBool(false);
     return false;

@@ -170,7 +170,13 @@ TEST_F(Printer, DeviceTestReportsInItsOwnWords) {
   auto missing = func(u"DeviceTest", {T(u""), T(u"")});
   EXPECT_FALSE(missing.ok);
   EXPECT_FALSE(missing.result.boolean);
-  EXPECT_EQ(utf8(missing.args[0].text).rfind("Тест Устройства (X-отчет) - ошибка: не удалось открыть порт", 0), 0u);
+  EXPECT_EQ(utf8(missing.args[0].text), "Тест Устройства (X-отчет) - ошибка: не удалось открыть порт /dev/nonexistent-port");
+  func(u"SetParameter", {T(u"Port"), I(8)});
+  struct stat st;
+  if (stat("/dev/ttyS8", &st) != 0) {
+    EXPECT_EQ(utf8(func(u"DeviceTest", {T(u""), T(u"")}).args[0].text),
+              "Тест Устройства (X-отчет) - ошибка: не удалось открыть порт COM9");
+  }
 }
 
 TEST_F(Printer, PortSettingFormsNameTheSameDevices) {
