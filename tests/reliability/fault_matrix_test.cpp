@@ -122,8 +122,9 @@ TEST_P(FaultMatrix, LeavesItsStateAndTheNextCallWorks) {
     EXPECT_EQ(answered, 1u);
     EXPECT_GE(propNumber(u"Counter"), static_cast<uint32_t>(fc.minFields));
     EXPECT_NE(propText(u"ErrorDescription"), u"");
-    if (std::string(fc.code) == "0000" || std::string(fc.code) == "0105")
+    if (std::string(fc.code) == "0000" || std::string(fc.code) == "0105") {
       EXPECT_NE(propText(u"ErrorDescription"), kTimeoutText);
+    }
     expectFieldsBounded();
   }
 
