@@ -61,10 +61,12 @@ bool GetStatusBit(CAddInNative& component, Call& call) {
   int32_t byteIndex = 0;
   int32_t bit = 0;
   int32_t refresh = 0;
-  if (!BuildDataField(call, "%s;", kArgs, kFormatLimit, data) || !call.integer(1, byteIndex) ||
-      !call.integer(2, bit) || !call.integer(3, refresh))
+  std::u16string password;
+  if (!call.text(0, password) || !call.integer(1, byteIndex) || !call.integer(2, bit) || !call.integer(3, refresh))
     return false;
-  PassThroughLastCmd(component, call, Args({0}));
+  // Without refresh nothing is sent, so there is no data field to judge.
+  if (refresh == 1 && !BuildDataField(call, "%s;", kArgs, kFormatLimit, data)) return false;
+  component.texts().lastCmd = password;
   if (refresh == 1) {
     component.link().advanceSequence();
     component.exchange(kStatusRequest, data);

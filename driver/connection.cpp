@@ -70,7 +70,9 @@ bool Open(CAddInNative& component, Call& call) {
 
   DeviceSlot* free = nullptr;
   for (auto& slot : component.slots()) {
-    if (slot.inUse && !device.empty() && slot.port && slot.port->isOpen() && slot.devicePath == device) return refuse();
+    // A slot in use holds its device until Close frees it, even when
+    // ClosePort has closed the port under it.
+    if (slot.inUse && !device.empty() && slot.devicePath == device) return refuse();
     if (!slot.inUse && !free) free = &slot;
   }
   if (!free || device.empty()) return refuse();

@@ -69,8 +69,14 @@ bool PrintBarCode(CAddInNative& component, Call& call) {
   std::string data;
   if (!call.text(0, identifier) || !call.text(1, type) || !call.text(2, barcode)) return false;
   int typeCode = type == u"EAN13" ? 1 : type == u"CODE39" ? 5 : 0;
-  if (typeCode == 0 || !FormatDataField("%s;50;2;%i;1;%s;", {std::string(kPassword), typeCode, AnsiFromWide(barcode)},
-                                        kFormatLimit, data)) {
+  if (typeCode == 0) {
+    // An unknown type: the identifier has been taken in, nothing is sent.
+    component.texts().lastCmd = identifier;
+    call.resultBool(false);
+    return false;
+  }
+  if (!FormatDataField("%s;50;2;%i;1;%s;", {std::string(kPassword), typeCode, AnsiFromWide(barcode)}, kFormatLimit,
+                       data)) {
     call.resultBool(false);
     return false;
   }

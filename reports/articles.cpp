@@ -92,11 +92,10 @@ bool programAndSell(CAddInNative& component, Call& call, const ArticleArgs& a) {
   identity += DecimalText(n1);
   uint32_t first = ArticleCode(reinterpret_cast<const uint8_t*>(identity.data()), identity.size());
 
-  // Every frame the search could send must fit before the first one goes.
+  // The first code's record and sale must fit before anything is sent.
   std::string record;
   std::string sale;
-  uint32_t widest = first + kMaxAttempts - 1;
-  if (!buildRecord(a, pw, widest, cleaned, n1, n2, texts, record) || !buildSale(pw, widest, qty, prc, sale))
+  if (!buildRecord(a, pw, first, cleaned, n1, n2, texts, record) || !buildSale(pw, first, qty, prc, sale))
     return false;
 
   component.texts().lastCmd = price;
@@ -104,7 +103,9 @@ bool programAndSell(CAddInNative& component, Call& call, const ArticleArgs& a) {
   bool accepted = false;
   uint32_t code = first;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt, ++code) {
-    buildRecord(a, pw, code, cleaned, n1, n2, texts, record);
+    // A later code can be one digit longer: its frames are checked in turn,
+    // and the search ends where they no longer fit.
+    if (!buildRecord(a, pw, code, cleaned, n1, n2, texts, record) || !buildSale(pw, code, qty, prc, sale)) break;
     link.advanceSequence();
     component.exchange(a.programCode, record);
     const Answer& answer = link.answer();
@@ -118,7 +119,6 @@ bool programAndSell(CAddInNative& component, Call& call, const ArticleArgs& a) {
   if (!accepted) return false;
 
   link.stepSequence();
-  buildSale(pw, code, qty, prc, sale);
   component.exchange(100, sale);
   return true;
 }

@@ -109,9 +109,28 @@ TEST_F(Printer, UnknownDeviceIsRefusedAndNothingIsSent) {
 
 TEST_F(Printer, UnknownBarcodeTypeSendsNothing) {
   std::u16string id = connect();
+  proc(u"PrintXReportL", {T(u"pw-before")});
+  sim.clearRequests();
   auto r = func(u"PrintBarCode", {T(id), T(u"ean13"), T(u"4823456789012")});
   EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.result.boolean);
   EXPECT_TRUE(sent().empty());
+  EXPECT_EQ(utf8(propText(u"LastCmd")), "DT000001");  // taken in before the type is judged
+}
+
+// ClosePort closes the connected device's port but the slot still holds the
+// device: Open refuses it until Close frees the slot.
+TEST_F(Printer, SlotHoldsItsDeviceUntilClose) {
+  std::u16string id = connect();
+  EXPECT_TRUE(proc(u"ClosePort").ok);
+  EXPECT_FALSE(prop(u"IsOpen").boolean);
+  auto again = func(u"Open", {T(u"")});
+  EXPECT_FALSE(again.ok);
+  EXPECT_EQ(again.args[0].text, u"");
+  EXPECT_FALSE(func(u"Close", {T(id)}).ok);  // its port was already closed
+  auto reopen = func(u"Open", {T(u"")});
+  EXPECT_TRUE(reopen.ok);
+  EXPECT_EQ(reopen.args[0].text, id);
 }
 
 TEST_F(Printer, CloseCheckAcknowledgesAndKeepsTheLastAmount) {

@@ -145,6 +145,13 @@ TEST_F(Printer, StatusBitsAndPropertiesFollowTheReceipt) {
     EXPECT_EQ(func(u"GetStatusBit", {T(u"482915"), I(index), I(4), I(0)}).result.integer, 0);
   }
   EXPECT_TRUE(sent().empty());  // without refresh nothing is sent
+  // ... so any password will do: there is no data field to refuse.
+  auto longPassword = func(u"GetStatusBit", {T(std::u16string(250, u'1')), I(5), I(4), I(0)});
+  EXPECT_TRUE(longPassword.ok);
+  EXPECT_EQ(longPassword.result.integer, 1);
+  EXPECT_EQ(propText(u"LastCmd"), std::u16string(250, u'1'));
+  EXPECT_FALSE(func(u"GetStatusBit", {T(std::u16string(250, u'1')), I(5), I(4), I(1)}).ok);
+  EXPECT_TRUE(sent().empty());
   proc(u"ResetReceipt");
   proc(u"BegRefundReceipt");
   EXPECT_EQ(propNumber(u"ReceiptStatus"), 3u);
