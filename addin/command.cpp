@@ -66,12 +66,12 @@ void PassThroughLastCmd(CAddInNative& component, const Call& call, uint16_t mask
   }
 }
 
-bool RunCommand(CAddInNative& component, Call& call, const CommandSpec& spec) {
+bool RunCommand(CAddInNative& component, Call& call, const CommandDef& def) {
   std::string data;
-  if (!BuildDataField(call, spec.format, spec.args.data(), spec.limit, data)) return false;
-  PassThroughLastCmd(component, call, spec.lastCmd);
-  for (int i = 0; i < spec.advances; ++i) component.link().advanceSequence();
-  component.exchange(spec.code, data);
+  if (!BuildDataField(call, def.format, def.args.data(), def.limit, data)) return false;
+  PassThroughLastCmd(component, call, def.lastCmd);
+  for (int i = 0; i < def.advances; ++i) component.link().advanceSequence();
+  component.exchange(def.code, data);
   return true;
 }
 

@@ -19,7 +19,7 @@ namespace ostrel {
 constexpr size_t kFormatLimit = 199;
 constexpr size_t kJoinLimit = 99;
 
-struct CommandSpec {
+struct CommandDef {
   uint8_t code;
   // "%s" takes a text argument, "%i" an integer argument written in decimal;
   // every other character is literal.
@@ -56,11 +56,11 @@ bool FormatDataField(const char* format, std::initializer_list<FieldValue> value
 // Sets LastCmd to the last of the given text arguments (by the mask).
 void PassThroughLastCmd(CAddInNative& component, const Call& call, uint16_t mask);
 
-bool RunCommand(CAddInNative& component, Call& call, const CommandSpec& spec);
+bool RunCommand(CAddInNative& component, Call& call, const CommandDef& def);
 
-template <const CommandSpec& Spec>
+template <const CommandDef& Def>
 bool SendCommand(CAddInNative& component, Call& call) {
-  return RunCommand(component, call, Spec);
+  return RunCommand(component, call, Def);
 }
 
 constexpr uint16_t Args(std::initializer_list<int> indices) {

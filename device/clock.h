@@ -28,7 +28,7 @@ struct Timings {
   uint32_t copyPauseMs;
 };
 
-// Chosen at link time: the product library links the specified values, the
+// Chosen at link time: the product library links the real values, the
 // test build of the same sources links short ones (see timings_*.cpp).
 const Timings& linkTimings();
 

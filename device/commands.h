@@ -19,26 +19,26 @@ uint32_t ShiftStatus(const uint8_t status[6]);
 
 // One money counter: command 224 with a group and selector, one answer field,
 // as text or as a number.
-struct CounterSpec {
+struct CounterDef {
   const char* format;  // "%s" the password, "%i" argument 1
   int field;
   bool numeric;
 };
-bool ReadCounter(CAddInNative& component, Call& call, const CounterSpec& spec);
-template <const CounterSpec& Spec>
+bool ReadCounter(CAddInNative& component, Call& call, const CounterDef& def);
+template <const CounterDef& Def>
 bool Counter(CAddInNative& component, Call& call) {
-  return ReadCounter(component, call, Spec);
+  return ReadCounter(component, call, Def);
 }
 
-inline constexpr CounterSpec kSumCash{"%s;3;0;0;", 0, false};
-inline constexpr CounterSpec kSumCashF{"%s;3;0;0;", 0, true};
-inline constexpr CounterSpec kSumTrade{"%s;2;%i;0;", 0, false};
-inline constexpr CounterSpec kSumTradeF{"%s;2;%i;0;", 0, true};
-inline constexpr CounterSpec kSumRefund{"%s;2;%i;0;", 1, false};
-inline constexpr CounterSpec kSumRefundF{"%s;2;%i;0;", 1, true};
-inline constexpr CounterSpec kServiceIn{"%s;3;1;0;", 0, false};
-inline constexpr CounterSpec kServiceInF{"%s;3;1;0;", 0, true};
-inline constexpr CounterSpec kServiceOut{"%s;3;1;0;", 1, false};
-inline constexpr CounterSpec kServiceOutF{"%s;3;1;0;", 1, true};
+inline constexpr CounterDef kSumCash{"%s;3;0;0;", 0, false};
+inline constexpr CounterDef kSumCashF{"%s;3;0;0;", 0, true};
+inline constexpr CounterDef kSumTrade{"%s;2;%i;0;", 0, false};
+inline constexpr CounterDef kSumTradeF{"%s;2;%i;0;", 0, true};
+inline constexpr CounterDef kSumRefund{"%s;2;%i;0;", 1, false};
+inline constexpr CounterDef kSumRefundF{"%s;2;%i;0;", 1, true};
+inline constexpr CounterDef kServiceIn{"%s;3;1;0;", 0, false};
+inline constexpr CounterDef kServiceInF{"%s;3;1;0;", 0, true};
+inline constexpr CounterDef kServiceOut{"%s;3;1;0;", 1, false};
+inline constexpr CounterDef kServiceOutF{"%s;3;1;0;", 1, true};
 
 }  // namespace ostrel::device

@@ -5,17 +5,17 @@
 
 namespace ostrel::device {
 
-bool ReadCounter(CAddInNative& component, Call& call, const CounterSpec& spec) {
+bool ReadCounter(CAddInNative& component, Call& call, const CounterDef& def) {
   static constexpr int8_t kArgs[] = {0, 1};
   std::string data;
-  if (!BuildDataField(call, spec.format, kArgs, kFormatLimit, data)) return false;
+  if (!BuildDataField(call, def.format, kArgs, kFormatLimit, data)) return false;
   PassThroughLastCmd(component, call, Args({0}));
   component.link().advanceSequence();
   component.exchange(224, data);
 
   const Answer& answer = component.link().answer();
-  const char* field = spec.field < answer.fieldCount ? answer.fields[spec.field] : "";
-  if (spec.numeric) {
+  const char* field = def.field < answer.fieldCount ? answer.fields[def.field] : "";
+  if (def.numeric) {
     component.texts().money = ParseLeadingDecimal(field);
     call.resultR8(component.texts().money);
     return true;

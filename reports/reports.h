@@ -6,19 +6,19 @@
 
 namespace ostrel::reports {
 
-inline constexpr CommandSpec kPrintXReportL{161, "%s;1;", {0}, Args({0}), 1, kJoinLimit};
-inline constexpr CommandSpec kPrintZReportL{161, "%s;0;", {0}, Args({0}), 1, kJoinLimit};
-inline constexpr CommandSpec kPeriodicReportByNum{163, "%s;%i;%i;%i;", {0, 1, 2, 3}, Args({0}), 1, kFormatLimit};
-inline constexpr CommandSpec kCopyReceipt{235, "%s;%i;%i;", {0, 1, 1}, Args({0}), 1, kFormatLimit};
-inline constexpr CommandSpec kPrintGoodsReport{164, "%s;%i;%i;", {0, 1, 2}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kPrintXReportL{161, "%s;1;", {0}, Args({0}), 1, kJoinLimit};
+inline constexpr CommandDef kPrintZReportL{161, "%s;0;", {0}, Args({0}), 1, kJoinLimit};
+inline constexpr CommandDef kPeriodicReportByNum{163, "%s;%i;%i;%i;", {0, 1, 2, 3}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kCopyReceipt{235, "%s;%i;%i;", {0, 1, 1}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kPrintGoodsReport{164, "%s;%i;%i;", {0, 1, 2}, Args({0}), 1, kFormatLimit};
 
-inline constexpr CommandSpec kProgramArticle{36, "%s;%s;%s;%i;%i;%s;%s;", {0, 1, 2, 3, 4, 5, 6}, Args({0}), 1, kFormatLimit};
-inline constexpr CommandSpec kProgramArticleNew{87, "%s;%s;%s;%i;%i;%s;%s;%s;%s;", {0, 1, 2, 3, 4, 5, 6, 7, 8}, Args({0}), 1, kFormatLimit};
-inline constexpr CommandSpec kReadArticulCod{89, "%s;%i;", {0, 1}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kProgramArticle{36, "%s;%s;%s;%i;%i;%s;%s;", {0, 1, 2, 3, 4, 5, 6}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kProgramArticleNew{87, "%s;%s;%s;%i;%i;%s;%s;%s;%s;", {0, 1, 2, 3, 4, 5, 6, 7, 8}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kReadArticulCod{89, "%s;%i;", {0, 1}, Args({0}), 1, kFormatLimit};
 
-inline constexpr CommandSpec kSetOperatorParam{47, "%s;%i;%s;%s;", {0, 1, 2, 3}, Args({0}), 1, kFormatLimit};
-inline constexpr CommandSpec kGetCommandParams{94, "%s;%i;", {0, 1}, Args({0}), 1, kFormatLimit};
-inline constexpr CommandSpec kTestTCPconn{151, "%s;", {0}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kSetOperatorParam{47, "%s;%i;%s;%s;", {0, 1, 2, 3}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kGetCommandParams{94, "%s;%i;", {0, 1}, Args({0}), 1, kFormatLimit};
+inline constexpr CommandDef kTestTCPconn{151, "%s;", {0}, Args({0}), 1, kFormatLimit};
 
 bool PeriodicReportByDate(CAddInNative& component, Call& call);
 bool CopyLastReceipt(CAddInNative& component, Call& call);
