@@ -24,6 +24,11 @@ start_sim() {
 stop_sim() {
   if [[ -n "$SIM_PID" ]]; then kill "$SIM_PID" 2>/dev/null; wait "$SIM_PID" 2>/dev/null; SIM_PID=""; fi
 }
+# A printer of its own for each run: like a real one, the simulator answers a
+# request that repeats the last sequence byte with its last answer, and a new
+# run's first sequence byte comes from the clock, so two runs in a row on one
+# printer can meet on the same byte.
+fresh_sim() { stop_sim; start_sim; }
 
 # check NAME EXPECTED_STATUS PATTERN... -- COMMAND...: runs COMMAND, wants
 # that exit status and every PATTERN (extended regex) in its output.
@@ -75,23 +80,30 @@ if grep -q "Z REPORT" "$WORK/tape"; then passed=$((passed + 1)); else failed=$((
 
 # Failures: a refusal fails the run; marked as expected it does not; a
 # success where a failure was expected does.
-start_sim
+fresh_sim
 check "a printer refusal is a failure" 1 'FAIL: printer error 000B' 'ErrorCode 000B' -- \
   "$HOST" --lib "$LIB" --var port="$PORT" run "$(scenario "${CONNECT[@]}" 'SellArticul')"
+fresh_sim
 check "a refusal marked !000B is expected" 0 'ok, failed as expected \(printer error 000B\)' -- \
   "$HOST" --lib "$LIB" --var port="$PORT" run "$(scenario "${CONNECT[@]}" '!000B SellArticul')"
+fresh_sim
 check "a refusal with another code than expected" 1 'FAIL: failed with 000B, expected 0006' -- \
   "$HOST" --lib "$LIB" --var port="$PORT" run "$(scenario "${CONNECT[@]}" '!0006 SellArticul')"
+fresh_sim
 check "a success marked ! is a failure" 1 'FAIL: succeeded, expected to fail' -- \
   "$HOST" --lib "$LIB" --var port="$PORT" run "$(scenario "${CONNECT[@]}" '! IsRegExist')"
+fresh_sim
 check "a false answer is a failure" 1 'FAIL: the component answered false' -- \
   "$HOST" --lib "$LIB" --var port="$PORT" run "$(scenario "${CONNECT[@]}" 'Close "no-such-device"')"
+fresh_sim
 check "--stop-on-error stops at the first failure" 1 'stopped at line 3' '3 calls: 2 ok, 0 failed as expected, 1 unexpected, 1 not run' -- \
   "$HOST" --lib "$LIB" --stop-on-error --var port="$PORT" run "$(scenario "${CONNECT[@]}" 'SellArticul' 'IsRegExist')"
+fresh_sim
 check "a result check" 1 'FAIL: result ui4:1, expected 0' -- \
   "$HOST" --lib "$LIB" --var port="$PORT" run "$(scenario "${CONNECT[@]}" 'IsRegExist == 0')"
 
 # The trace: both directions decoded and in hex.
+fresh_sim
 check "the trace" 0 'trace: the component talks to /dev/pts/[0-9]+, relayed to '"$PORT" \
   'PC>FP request len 17 seq .. cmd 4C \(76 identity\)' 'data "482915;"' \
   'FP>PC answer  len .. seq .. cmd 4C' 'error "0000", 4 fields \[0\]"DT000001"' 'status 80 80 80 80 80 80' \
