@@ -130,6 +130,7 @@ enum {
   M_TOTAL_BY_CASH = 12,
   M_CLOSE_RECEIPT = 13,
   M_SELL_ARTICUL = 16,
+  M_PRINT_COMMENT = 14,
   M_PROGRAM_ARTICLE = 23,
   M_IS_REG_EXIST = 26,
   M_PRINT_X_REPORT = 50,
@@ -576,6 +577,12 @@ static void printer_checks(const char* path, int port, const wchar16* serial) {
   variant close[1] = {v_text(W("482915"))};
   check(proc(&c, M_CLOSE_RECEIPT, close, 1), "e2e: CloseReceipt", "refused");
   expect_code(&c, "e2e: CloseReceipt", false);
+
+  /* A Cyrillic text goes out in the system ANSI code page; run-wine.sh
+     looks for it on the tape when wine runs with a Russian locale. */
+  variant comment[2] = {v_text(W("482915")), v_text(W("\u041C\u043E\u043B\u043E\u043A\u043E"))};
+  check(proc(&c, M_PRINT_COMMENT, comment, 2), "e2e: PrintComment", "refused");
+  expect_code(&c, "e2e: PrintComment", false);
 
   check(proc(&c, M_CLOSE_PORT, NULL, 0) && prop_number(&c, P_IS_OPEN) == 0, "e2e: ClosePort", "still open");
 
