@@ -41,6 +41,7 @@ class Call {
   long count() const { return count_; }
   bool has(int i) const { return i >= 0 && i < count_; }
   tVariant* arg(int i) { return has(i) ? &args_[i] : nullptr; }
+  const tVariant* arg(int i) const { return has(i) ? &args_[i] : nullptr; }
 
   // Argument i read as the kind named; false when missing or of another kind.
   bool text(int i, std::u16string& out) const { return has(i) && ReadText(args_[i], out); }

@@ -34,7 +34,6 @@ struct DeviceSlot {
   std::unique_ptr<SerialPort> port;
   std::u16string identifier;
   std::string devicePath;  // the device it opened, to refuse opening it twice
-  int portNumber = 0;
   bool inUse = false;
 };
 

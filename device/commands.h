@@ -6,6 +6,10 @@
 
 namespace ostrel::device {
 
+// The status request: the password alone; the answer's status bytes carry
+// the receipt and shift state, field 8 the line width.
+constexpr uint8_t kStatusRequest = 128;
+
 bool OpenPort(CAddInNative& component, Call& call);
 bool ClosePort(CAddInNative& component, Call& call);
 bool DirectIO(CAddInNative& component, Call& call);

@@ -4,10 +4,6 @@
 
 namespace ostrel::device {
 
-namespace {
-constexpr uint8_t kStatusRequest = 128;
-}
-
 uint32_t ReceiptStatus(const uint8_t status[6]) {
   uint8_t s = status[2];
   switch (s & 0x0F) {

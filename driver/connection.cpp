@@ -17,23 +17,28 @@ constexpr char16_t kTestNoPort[] = u"Тест Устройства (X-отчет
 // The settings form's speeds, by index.
 constexpr uint32_t kSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
-// The device the Port setting names: a form index n is COM(n+1), "COMn" is
-// port n, and on POSIX a path is used as it stands.
+// The COM port number a form index names (index n is COM(n+1)); 0 when the
+// setting is not an index, -1 when it is one out of range.
+int formPortNumber(const DriverSettings& settings) {
+  if (!settings.portIsIndex) return 0;
+  auto index = ParseWholeInteger(settings.port);
+  if (!index || *index < 0 || *index > 254) return -1;
+  return static_cast<int>(*index) + 1;
+}
+
+// The device the Port setting names: a form index as above, "COMn" is port
+// n, and on POSIX a path is used as it stands.
 std::string settingDevice(const DriverSettings& settings) {
-  if (settings.portIsIndex) {
-    auto index = ParseWholeInteger(settings.port);
-    if (!index || *index < 0 || *index > 254) return {};
-    return serialDeviceForNumber(static_cast<int>(*index) + 1);
-  }
+  int number = formPortNumber(settings);
+  if (number < 0) return {};
+  if (number > 0) return serialDeviceForNumber(number);
   return serialDeviceForSetting(AnsiFromWide(settings.port));
 }
 
 // The port as the settings form shows it: "COM3" for index 2, else the text.
 std::u16string portLabel(const DriverSettings& settings) {
-  if (settings.portIsIndex) {
-    auto index = ParseWholeInteger(settings.port);
-    if (index && *index >= 0 && *index <= 254) return WideFromAnsi("COM" + DecimalText(*index + 1));
-  }
+  int number = formPortNumber(settings);
+  if (number > 0) return WideFromAnsi("COM" + DecimalText(number));
   return settings.port.empty() ? std::u16string(u"?") : settings.port;
 }
 
@@ -112,7 +117,6 @@ bool Open(CAddInNative& component, Call& call) {
   free->port = std::move(port);
   free->identifier = identifier;
   free->devicePath = device;
-  free->portNumber = 0;
   free->inUse = true;
   return true;
 }

@@ -3,6 +3,7 @@
 // current port with the default operator password.
 #include "addin/numbers.h"
 #include "addin/text.h"
+#include "device/commands.h"
 #include "driver/driver.h"
 #include "receipts/receipts.h"
 
@@ -23,7 +24,7 @@ bool deviceKnown(CAddInNative& component, Call& call) {
 // point, a text as it stands.
 bool amountText(const Call& call, int i, std::u16string& out) {
   if (!call.has(i)) return false;
-  const tVariant& v = *const_cast<Call&>(call).arg(i);
+  const tVariant& v = *call.arg(i);
   if (v.vt != VTYPE_PWSTR && v.vt != VTYPE_EMPTY) {
     double value = 0;
     if (!ReadReal(v, value)) return false;
@@ -124,7 +125,7 @@ bool OpenCashDrawer(CAddInNative& component, Call& call) { return sendFixed(comp
 bool GetLineLength(CAddInNative& component, Call& call) {
   if (!deviceKnown(component, call) || !call.has(1)) return false;
   component.link().advanceSequence();
-  component.exchange(128, "482915;");
+  component.exchange(device::kStatusRequest, "482915;");
   const Answer& answer = component.link().answer();
   int32_t width = answer.fieldCount > 8 ? ParseLeadingInteger(answer.fields[8]) : 0;
   call.outI4(1, width);

@@ -1,4 +1,5 @@
 // Copy of the last receipt: ask the printer for its number, then copy it.
+#include <algorithm>
 #include <cstring>
 
 #include "addin/text.h"
