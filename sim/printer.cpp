@@ -509,14 +509,21 @@ Outcome Printer::total() {
   return o;
 }
 
-Outcome Printer::payCash(const std::vector<std::string>& f) {
-  if ((kind_ != ReceiptKind::Sale && kind_ != ReceiptKind::Refund) || rstate_ != 3) return fail("000B");
-  int64_t due = remaining();
-  if (due == 0) return fail("000B");
-  int64_t amount = 0;
-  if (!f[2].empty() && !parseFixed(f[2], 2, amount)) return fail("0203");
-  if (amount < 0) return fail("0204");
+std::string Printer::paymentAmount(const std::string& text, int64_t& amount, int64_t& due) const {
+  if ((kind_ != ReceiptKind::Sale && kind_ != ReceiptKind::Refund) || rstate_ != 3) return "000B";
+  due = remaining();
+  if (due == 0) return "000B";
+  amount = 0;
+  if (!text.empty() && !parseFixed(text, 2, amount)) return "0203";
+  if (amount < 0) return "0204";
   if (amount == 0) amount = due;  // 0 or empty pays what is due
+  return {};
+}
+
+Outcome Printer::payCash(const std::vector<std::string>& f) {
+  int64_t amount = 0, due = 0;
+  std::string refusal = paymentAmount(f[2], amount, due);
+  if (!refusal.empty()) return fail(refusal);
   if (kind_ == ReceiptKind::Refund) {
     if (amount > due) return fail("0A0B");
     if (cashIn_ + amount > cash_) return fail("080B");
@@ -535,13 +542,9 @@ Outcome Printer::payCash(const std::vector<std::string>& f) {
 }
 
 Outcome Printer::payCard(const std::vector<std::string>& f) {
-  if ((kind_ != ReceiptKind::Sale && kind_ != ReceiptKind::Refund) || rstate_ != 3) return fail("000B");
-  int64_t due = remaining();
-  if (due == 0) return fail("000B");
-  int64_t amount = 0;
-  if (!f[2].empty() && !parseFixed(f[2], 2, amount)) return fail("0203");
-  if (amount < 0) return fail("0204");
-  if (amount == 0) amount = due;
+  int64_t amount = 0, due = 0;
+  std::string refusal = paymentAmount(f[2], amount, due);
+  if (!refusal.empty()) return fail(refusal);
   if (amount > due) return fail("0A0B");
   paid_ += amount;
   print("CARD " + formatFixed(amount, 2));

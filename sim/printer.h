@@ -101,6 +101,9 @@ class Printer {
   Outcome total();
   Outcome payCash(const std::vector<std::string>& f);
   Outcome payCard(const std::vector<std::string>& f);
+  // The amount a payment takes (what is due when the text is 0 or empty),
+  // or the refusal code common to both payment commands.
+  std::string paymentAmount(const std::string& text, int64_t& amount, int64_t& due) const;
   Outcome cashInOut(const std::vector<std::string>& f);
   Outcome barcode(const std::vector<std::string>& f);
   Outcome report(const std::vector<std::string>& f);
