@@ -10,6 +10,7 @@
 #include <stdlib.h>
 
 #include "abi_fixture.h"
+#include "tests/support/comma_locale.h"
 
 namespace abitest {
 namespace {
@@ -123,47 +124,24 @@ TEST(Lifecycle, DoneLeavesTheObjectUsable) {
   expectNoProblems(c);
 }
 
-// Switches the process to a locale whose decimal separator is a comma,
-// through the component's SetLocale. Where none is installed, one is built
-// with localedef into a private folder that LOCPATH names. Returns false when
-// neither works.
-bool switchToCommaLocale(Component& c, std::string& folder) {
-  auto comma = [] {
-    const std::lconv* lc = std::localeconv();
-    return lc && std::strcmp(lc->decimal_point, ",") == 0;
-  };
-  for (const char16_t* name : {u"ru_RU.UTF-8", u"ru_RU.utf8", u"de_DE.UTF-8", u"de_DE.utf8"}) {
-    c.setLocale(name);
-    if (comma()) return true;
-  }
-  char pattern[] = "/tmp/abi-locale-XXXXXX";
-  if (!mkdtemp(pattern)) return false;
-  folder = pattern;
-  std::string command = "localedef -i ru_RU -f UTF-8 " + folder + "/ru_RU.UTF-8 >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) return false;
-  setenv("LOCPATH", folder.c_str(), 1);
-  c.setLocale(u"ru_RU.UTF-8");
-  return comma();
-}
-
 // Texts the component makes from numbers must not follow the C locale that
 // SetLocale switches the whole process to.
 TEST(Lifecycle, SetLocaleDoesNotChangeNumberTexts) {
   Component c(productLibrary());
   c.setLocale(u"C");
   EXPECT_EQ(c.getInfo(), 5030);
-  std::string folder;
-  bool commaLocale = switchToCommaLocale(c, folder);
-  if (commaLocale) {
-    for (auto [arg, expected] : {std::pair{Value::r8(10.5), u"10.5"}, std::pair{Value::r4(0.25f), u"0.25"}}) {
-      EXPECT_TRUE(c.callProc(c.findMethod(u"PrintXReportL"), {arg}).ok);
-      EXPECT_EQ(c.getProperty(u"LastCmd"), text(expected));
+  bool commaLocale = false;
+  {
+    CommaLocale comma([&](const char* name) { c.setLocale(abihost::fromUtf8(name).c_str()); });
+    commaLocale = comma.active();
+    if (commaLocale) {
+      for (auto [arg, expected] : {std::pair{Value::r8(10.5), u"10.5"}, std::pair{Value::r4(0.25f), u"0.25"}}) {
+        EXPECT_TRUE(c.callProc(c.findMethod(u"PrintXReportL"), {arg}).ok);
+        EXPECT_EQ(c.getProperty(u"LastCmd"), text(expected));
+      }
+      EXPECT_EQ(c.callFunc(3, {text(u""), Value::r8(2.0)}).ok, true);
     }
-    EXPECT_EQ(c.callFunc(3, {text(u""), Value::r8(2.0)}).ok, true);
   }
-  std::setlocale(LC_ALL, "C");
-  unsetenv("LOCPATH");
-  if (!folder.empty()) std::system(("rm -rf " + folder).c_str());
   expectNoProblems(c);
   if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma could be had";
 }
