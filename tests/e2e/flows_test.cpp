@@ -165,5 +165,24 @@ TEST_F(Printer, CopyLastReceiptSendsNoCopyWithoutANumber) {
   EXPECT_EQ(commands(sent()), (std::vector<uint8_t>{226}));
 }
 
+// A receipt number so long that the copy request would not fit its 199
+// characters: the copy is refused, not cut, and nothing more is sent.
+TEST_F(Printer, CopyLastReceiptRefusesACopyRequestTooLong) {
+  connect();
+  Fault longNumber{Fault::Oversized, 226};
+  longNumber.fields = 1;
+  longNumber.fieldLength = 100;  // "482915;" + 100 + ";" + 100 + ";" = 209
+  longNumber.strayBytes = false;
+  sim.inject(longNumber);
+  EXPECT_FALSE(proc(u"CopyLastReceipt").ok);
+  EXPECT_EQ(commands(sent()), (std::vector<uint8_t>{226}));
+
+  sim.clearRequests();
+  longNumber.fieldLength = 95;  // 199: fits
+  sim.inject(longNumber);
+  EXPECT_TRUE(proc(u"CopyLastReceipt").ok);
+  EXPECT_EQ(commands(sent()), (std::vector<uint8_t>{226, 235}));
+}
+
 }  // namespace
 }  // namespace e2e
