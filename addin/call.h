@@ -63,8 +63,6 @@ class Call {
   bool outI4(int i, int32_t value);
   bool outBool(int i, bool value);
 
-  IMemoryManager* memory() const { return memory_; }
-
  private:
   IMemoryManager* memory_;
   tVariant* args_;

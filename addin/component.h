@@ -93,7 +93,6 @@ class CAddInNative final : public IComponentBase {
   CommandTexts& texts() { return texts_; }
   DriverSettings& settings() { return settings_; }
   std::array<DeviceSlot, kDeviceSlots>& slots() { return slots_; }
-  IMemoryManager* memory() const { return memory_; }
 
   // One exchange on PortHandle.
   void exchange(uint8_t command, std::string_view data) { link_.exchange(port_.handle, command, data); }

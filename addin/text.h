@@ -13,7 +13,4 @@ namespace ostrel {
 std::string AnsiFromWide(std::u16string_view text);
 std::u16string WideFromAnsi(std::string_view bytes);
 
-// UTF-8 for the few texts the code writes as literals in UTF-8.
-std::u16string Utf16FromUtf8(std::string_view utf8);
-
 }  // namespace ostrel
