@@ -40,27 +40,19 @@ std::u16string textOf(const WCHAR_T* text) {
 
 CAddInNative::CAddInNative() : link_(systemClock(), linkTimings()) {}
 
-CAddInNative::~CAddInNative() {
-  // A port left open would stay locked until the host process ends: nothing
-  // can reach it once the object is gone.
-  if (port_.scriptPort) port_.scriptPort->close();
-  for (auto& slot : slots_) {
-    if (slot.port) slot.port->close();
-  }
-}
+// A port left open would stay locked until the host process ends: nothing
+// can reach it once the object is gone. Every port object closes its device
+// when it is destroyed, with the component (here) or when Init lets it go.
+CAddInNative::~CAddInNative() = default;
 
 void CAddInNative::resetState() {
   link_.reset();
-  if (port_.scriptPort) port_.scriptPort->close();
   port_.scriptPort.reset();
   port_.handle = nullptr;
   port_.number = 1;
   port_.baud = 9600;
   port_.open = false;
-  for (auto& slot : slots_) {
-    if (slot.port) slot.port->close();
-    slot = DeviceSlot{};
-  }
+  for (auto& slot : slots_) slot = DeviceSlot{};
 }
 
 bool CAddInNative::closePort(SerialPort& port) {

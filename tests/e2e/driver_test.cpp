@@ -141,6 +141,25 @@ TEST_F(Printer, CloseCheckAcknowledgesAndKeepsTheLastAmount) {
   EXPECT_EQ(utf8(propText(u"LastCmd")), "2.50");
 }
 
+// A component that goes away, or starts over with Init, lets its ports go:
+// otherwise the device would stay locked until the host process ends.
+TEST_F(Printer, DestroyAndInitReleaseThePort) {
+  connect();
+  auto other = newComponent();
+  std::u16string path = abihost::fromUtf8(sim.slavePath());
+  other->callFunc(u"SetParameter", {T(u"Port"), T(path)});
+  EXPECT_FALSE(other->callFunc(u"Open", {T(u"")}).ok);  // held by the first
+
+  EXPECT_EQ(c->destroy(), 0);
+  c.reset();
+  EXPECT_TRUE(other->callFunc(u"Open", {T(u"")}).ok);
+
+  EXPECT_TRUE(other->init());
+  EXPECT_FALSE(other->getProperty(u"IsOpen")->boolean);
+  c = newComponent();
+  EXPECT_EQ(utf8(connect(*c)), "DT000001");
+}
+
 TEST_F(Printer, OpenFailsWhenNoPrinterIsThere) {
   // No such device.
   func(u"SetParameter", {T(u"Port"), T(u"/dev/nonexistent-port")});
