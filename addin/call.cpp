@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "addin/numbers.h"
-#include "addin/text.h"
+#include "command/numbers.h"
+#include "command/text.h"
 
 namespace ostrel {
 

@@ -5,8 +5,8 @@
 
 #include "addin/call.h"
 #include "addin/registry.h"
-#include "addin/text.h"
-#include "device/commands.h"
+#include "command/text.h"
+#include "status/status.h"
 #include "device/errors.h"
 
 namespace ostrel {
@@ -193,8 +193,8 @@ bool CAddInNative::GetPropVal(const long number, tVariant* value) {
       case 9: return WriteText(memory_, value, kCompanyText);
       case 12: return WriteText(memory_, value, errorMessage());
       case 13: WriteUI2(value, static_cast<uint16_t>(answer.fieldCount)); return true;
-      case 14: WriteUI4(value, device::ReceiptStatus(answer.status)); return true;
-      case 15: WriteUI4(value, device::ShiftStatus(answer.status)); return true;
+      case 14: WriteUI4(value, status::ReceiptStatus(answer.status)); return true;
+      case 15: WriteUI4(value, status::ShiftStatus(answer.status)); return true;
       default: return false;  // LastError and Password cannot be read
     }
   });

@@ -1,7 +1,7 @@
 // The method table: number, both names, parameter count, return flag,
 // declared defaults, the call forms that run it, and its handler.
 #include "addin/registry.h"
-#include "device/commands.h"
+#include "status/status.h"
 #include "driver/driver.h"
 #include "receipts/receipts.h"
 #include "reports/reports.h"
@@ -9,7 +9,7 @@
 namespace ostrel {
 namespace {
 
-using namespace device;
+using namespace status;
 using namespace receipts;
 using namespace reports;
 using namespace driver;

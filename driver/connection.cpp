@@ -1,7 +1,7 @@
 // Connecting a printer for the equipment library: device slots, Open, Close,
 // DeviceTest.
-#include "addin/numbers.h"
-#include "addin/text.h"
+#include "command/numbers.h"
+#include "command/text.h"
 #include "device/errors.h"
 #include "driver/driver.h"
 

@@ -1,6 +1,6 @@
 // What the driver says about itself, and its settings.
-#include "addin/numbers.h"
-#include "addin/text.h"
+#include "command/numbers.h"
+#include "command/text.h"
 #include "device/errors.h"
 #include "driver/driver.h"
 

@@ -1,7 +1,7 @@
 // The platform's standard fiscal-register driver methods.
 #pragma once
 
-#include "addin/command.h"
+#include "command/command.h"
 
 namespace ostrel::driver {
 

@@ -1,9 +1,9 @@
 // The standard fiscal methods. Each but OpenShift first checks that its
 // device identifier names a connected device; commands then go out on the
 // current port with the default operator password.
-#include "addin/numbers.h"
-#include "addin/text.h"
-#include "device/commands.h"
+#include "command/numbers.h"
+#include "command/text.h"
+#include "status/status.h"
 #include "driver/driver.h"
 #include "receipts/receipts.h"
 
@@ -125,7 +125,7 @@ bool OpenCashDrawer(CAddInNative& component, Call& call) { return sendFixed(comp
 bool GetLineLength(CAddInNative& component, Call& call) {
   if (!deviceKnown(component, call) || !call.has(1)) return false;
   component.link().advanceSequence();
-  component.exchange(device::kStatusRequest, "482915;");
+  component.exchange(status::kStatusRequest, "482915;");
   const Answer& answer = component.link().answer();
   int32_t width = answer.fieldCount > 8 ? ParseLeadingInteger(answer.fields[8]) : 0;
   call.outI4(1, width);

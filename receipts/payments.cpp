@@ -1,7 +1,7 @@
 // Payments: ask the printer for its state, print the total when the receipt
 // is still before its total, then pay.
-#include "addin/text.h"
-#include "device/commands.h"
+#include "command/text.h"
+#include "status/status.h"
 #include "receipts/receipts.h"
 
 namespace ostrel::receipts {
@@ -29,7 +29,7 @@ template <typename NeedsTotal>
 void pay(CAddInNative& component, const PaymentFields& fields, NeedsTotal needsTotal, uint8_t paymentCode) {
   Link& link = component.link();
   link.advanceSequence();
-  component.exchange(device::kStatusRequest, fields.status);
+  component.exchange(status::kStatusRequest, fields.status);
   uint8_t state = link.answer().status[2] & 0x0F;
   if (needsTotal(state)) {
     link.stepSequence();

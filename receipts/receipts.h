@@ -3,7 +3,7 @@
 // and payouts, service cash movements.
 #pragma once
 
-#include "addin/command.h"
+#include "command/command.h"
 
 namespace ostrel::receipts {
 

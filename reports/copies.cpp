@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "addin/text.h"
+#include "command/text.h"
 #include "reports/reports.h"
 
 namespace ostrel::reports {

@@ -1,5 +1,5 @@
 // Periodic report over a range of dates.
-#include "addin/text.h"
+#include "command/text.h"
 #include "reports/reports.h"
 
 namespace ostrel::reports {

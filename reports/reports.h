@@ -2,7 +2,7 @@
 // reports, the article database, operators and printer parameters.
 #pragma once
 
-#include "addin/command.h"
+#include "command/command.h"
 
 namespace ostrel::reports {
 

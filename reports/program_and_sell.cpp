@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "addin/numbers.h"
-#include "addin/text.h"
+#include "command/numbers.h"
+#include "command/text.h"
 #include "reports/reports.h"
 
 namespace ostrel::reports {

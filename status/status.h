@@ -2,9 +2,9 @@
 // money counters.
 #pragma once
 
-#include "addin/command.h"
+#include "command/command.h"
 
-namespace ostrel::device {
+namespace ostrel::status {
 
 // The status request: the password alone; the answer's status bytes carry
 // the receipt and shift state, field 8 the line width.
@@ -45,4 +45,4 @@ inline constexpr CounterDef kServiceInF{"%s;3;1;0;", 0, true};
 inline constexpr CounterDef kServiceOut{"%s;3;1;0;", 1, false};
 inline constexpr CounterDef kServiceOutF{"%s;3;1;0;", 1, true};
 
-}  // namespace ostrel::device
+}  // namespace ostrel::status

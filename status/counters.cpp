@@ -1,9 +1,9 @@
 // The money counters: command 224 with a group and a selector.
-#include "addin/numbers.h"
-#include "addin/text.h"
-#include "device/commands.h"
+#include "command/numbers.h"
+#include "command/text.h"
+#include "status/status.h"
 
-namespace ostrel::device {
+namespace ostrel::status {
 
 bool ReadCounter(CAddInNative& component, Call& call, const CounterDef& def) {
   static constexpr int8_t kArgs[] = {0, 1};
@@ -24,4 +24,4 @@ bool ReadCounter(CAddInNative& component, Call& call, const CounterDef& def) {
   return call.resultText(component.texts().result);
 }
 
-}  // namespace ostrel::device
+}  // namespace ostrel::status

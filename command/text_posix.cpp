@@ -1,7 +1,7 @@
 #include <array>
 #include <cstdint>
 
-#include "addin/text.h"
+#include "command/text.h"
 
 namespace ostrel {
 namespace {

@@ -1,8 +1,8 @@
 // OpenPort and ClosePort: the script's own port.
-#include "addin/text.h"
-#include "device/commands.h"
+#include "command/text.h"
+#include "status/status.h"
 
-namespace ostrel::device {
+namespace ostrel::status {
 
 bool OpenPort(CAddInNative& component, Call& call) {
   PortState& port = component.port();
@@ -49,4 +49,4 @@ bool ClosePort(CAddInNative& component, Call&) {
   return true;
 }
 
-}  // namespace ostrel::device
+}  // namespace ostrel::status

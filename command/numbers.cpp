@@ -1,4 +1,4 @@
-#include "addin/numbers.h"
+#include "command/numbers.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "addin/text.h"
+#include "command/text.h"
 
 namespace ostrel {
 

@@ -4,8 +4,8 @@
 
 #include "tests/support/comma_locale.h"
 
-#include "addin/numbers.h"
-#include "addin/text.h"
+#include "command/numbers.h"
+#include "command/text.h"
 #include "reports/reports.h"
 
 namespace ostrel {

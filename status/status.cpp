@@ -1,8 +1,8 @@
 // Raw commands, answer fields and status bits.
-#include "addin/text.h"
-#include "device/commands.h"
+#include "command/text.h"
+#include "status/status.h"
 
-namespace ostrel::device {
+namespace ostrel::status {
 
 uint32_t ReceiptStatus(const uint8_t status[6]) {
   uint8_t s = status[2];
@@ -76,4 +76,4 @@ bool GetStatusBit(CAddInNative& component, Call& call) {
   return true;
 }
 
-}  // namespace ostrel::device
+}  // namespace ostrel::status

@@ -1,7 +1,7 @@
-#include "addin/command.h"
+#include "command/command.h"
 
-#include "addin/numbers.h"
-#include "addin/text.h"
+#include "command/numbers.h"
+#include "command/text.h"
 
 namespace ostrel {
 
