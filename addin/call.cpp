@@ -208,30 +208,35 @@ bool ReadReal(const tVariant& v, double& out) {
   }
 }
 
-bool Call::byte(int i, uint8_t& out) const {
-  int32_t value = 0;
-  if (!integer(i, value)) return false;
-  out = static_cast<uint8_t>(value & 0xFF);
-  return true;
+Call::Kind KindOf(const tVariant& v) {
+  switch (v.vt) {
+    case VTYPE_EMPTY: return Call::Kind::Empty;
+    case VTYPE_PWSTR: return Call::Kind::Text;
+    case VTYPE_I1: case VTYPE_I2: case VTYPE_I4: case VTYPE_I8: case VTYPE_INT:
+    case VTYPE_UI1: case VTYPE_UI2: case VTYPE_UI4: case VTYPE_UI8: case VTYPE_UINT:
+    case VTYPE_R4: case VTYPE_R8:
+      return Call::Kind::Number;
+    default: return Call::Kind::Other;
+  }
 }
 
-bool Call::resultText(std::u16string_view text) {
+bool HostCall::resultText(std::u16string_view text) {
   if (!result_) return true;
   return WriteText(memory_, result_, text);
 }
 
-bool Call::outText(int i, std::u16string_view text) {
+bool HostCall::outText(int i, std::u16string_view text) {
   if (!has(i)) return false;
   return WriteText(memory_, &args_[i], text);
 }
 
-bool Call::outI4(int i, int32_t value) {
+bool HostCall::outI4(int i, int32_t value) {
   if (!has(i)) return false;
   WriteI4(&args_[i], value);
   return true;
 }
 
-bool Call::outBool(int i, bool value) {
+bool HostCall::outBool(int i, bool value) {
   if (!has(i)) return false;
   WriteBool(&args_[i], value);
   return true;

@@ -1,7 +1,6 @@
-// One call from the host: reading its arguments by the kind a method expects
-// (checking the variant's type code first, so a number is never read as a
-// text pointer or the reverse) and writing results through the host's
-// allocator.
+// The host's values: reading a variant by the kind a method expects
+// (checking the type code first, so a number is never read as a text
+// pointer or the reverse) and writing results through the host's allocator.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <string_view>
 
 #include "addin/abi.h"
+#include "command/call.h"
 
 namespace ostrel {
 
@@ -26,42 +26,38 @@ void WriteUI2(tVariant* target, uint16_t value);
 void WriteUI4(tVariant* target, uint32_t value);
 void WriteR8(tVariant* target, double value);
 
-// Readers of one argument. They answer false when the variant's type does not
-// convert to the kind asked for.
+// Readers of one variant. They answer false when its type does not convert
+// to the kind asked for.
 bool ReadText(const tVariant& v, std::u16string& out);
 bool ReadInteger(const tVariant& v, int32_t& out);
 bool ReadReal(const tVariant& v, double& out);
+Call::Kind KindOf(const tVariant& v);
 
-class Call {
+// One call from the host: its argument array and, in the function form, the
+// result variant.
+class HostCall final : public Call {
  public:
-  Call(IMemoryManager* memory, tVariant* args, long count, tVariant* result)
+  HostCall(IMemoryManager* memory, tVariant* args, long count, tVariant* result)
       : memory_(memory), args_(args), count_(args ? count : 0), result_(result) {}
 
-  bool isFunction() const { return result_ != nullptr; }
-  long count() const { return count_; }
-  bool has(int i) const { return i >= 0 && i < count_; }
-  tVariant* arg(int i) { return has(i) ? &args_[i] : nullptr; }
-  const tVariant* arg(int i) const { return has(i) ? &args_[i] : nullptr; }
+  bool isFunction() const override { return result_ != nullptr; }
+  long count() const override { return count_; }
+  Kind kind(int i) const override { return has(i) ? KindOf(args_[i]) : Kind::Missing; }
 
-  // Argument i read as the kind named; false when missing or of another kind.
-  bool text(int i, std::u16string& out) const { return has(i) && ReadText(args_[i], out); }
-  bool integer(int i, int32_t& out) const { return has(i) && ReadInteger(args_[i], out); }
-  bool byte(int i, uint8_t& out) const;
-  bool real(int i, double& out) const { return has(i) && ReadReal(args_[i], out); }
+  bool text(int i, std::u16string& out) const override { return has(i) && ReadText(args_[i], out); }
+  bool integer(int i, int32_t& out) const override { return has(i) && ReadInteger(args_[i], out); }
+  bool real(int i, double& out) const override { return has(i) && ReadReal(args_[i], out); }
 
-  // Result of the function form (ignored in the procedure form).
-  bool resultText(std::u16string_view text);
-  void resultBool(bool value) { if (result_) WriteBool(result_, value); }
-  void resultI4(int32_t value) { if (result_) WriteI4(result_, value); }
-  void resultUI1(uint8_t value) { if (result_) WriteUI1(result_, value); }
-  void resultUI4(uint32_t value) { if (result_) WriteUI4(result_, value); }
-  void resultR8(double value) { if (result_) WriteR8(result_, value); }
+  bool resultText(std::u16string_view text) override;
+  void resultBool(bool value) override { if (result_) WriteBool(result_, value); }
+  void resultI4(int32_t value) override { if (result_) WriteI4(result_, value); }
+  void resultUI1(uint8_t value) override { if (result_) WriteUI1(result_, value); }
+  void resultUI4(uint32_t value) override { if (result_) WriteUI4(result_, value); }
+  void resultR8(double value) override { if (result_) WriteR8(result_, value); }
 
-  // Output arguments; false when the argument is missing or the text cannot
-  // be allocated.
-  bool outText(int i, std::u16string_view text);
-  bool outI4(int i, int32_t value);
-  bool outBool(int i, bool value);
+  bool outText(int i, std::u16string_view text) override;
+  bool outI4(int i, int32_t value) override;
+  bool outBool(int i, bool value) override;
 
  private:
   IMemoryManager* memory_;

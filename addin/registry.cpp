@@ -1,5 +1,4 @@
-#include <charconv>
-#include <cstring>
+#include <iterator>
 #include <string>
 
 #include "addin/call.h"
@@ -8,24 +7,57 @@
 namespace ostrel {
 namespace {
 
-constexpr PropertyDef kProperties[kPropertyCount] = {
-    {0, u"Port", u"Порт", true, true},
-    {1, u"Baud", u"Скорость", true, true},
-    {2, u"IsOpen", u"ПортОткрыт", true, false},
-    {3, u"LastCmd", u"Команда", true, false},
-    {4, u"LastAnswer", u"Ответ", true, false},
-    {5, u"LastError", u"Ошибка", true, false},
-    {6, u"LastTextError", u"ТекстОшибки", true, false},
-    {7, u"Version", u"Версия", true, false},
-    {8, u"Author", u"Автор", true, false},
-    {9, u"CompanyName", u"ИмяКомпании", true, false},
-    {10, u"Password", u"Пароль", true, true},
-    {11, u"ErrorCode", u"КодОшибки", true, false},
-    {12, u"ErrorDescription", u"ОписаниеОшибки", true, false},
-    {13, u"Counter", u"СчетчикРез", true, false},
-    {14, u"ReceiptStatus", u"СостояниеЧека", true, false},
-    {15, u"ShiftStatus", u"СостояниеСмены", true, false},
+constexpr char16_t kVersionText[] = u"ORVETA native 1C dll  5.0.3.4";
+constexpr char16_t kAuthorText[] = u"Brodavin";
+constexpr char16_t kCompanyText[] = u"ДП Компания ORVETA";
+
+bool readPort(const CommandContext& c, IMemoryManager*, tVariant* v) { WriteUI2(v, c.port().number); return true; }
+bool readBaud(const CommandContext& c, IMemoryManager*, tVariant* v) { WriteUI4(v, c.port().baud); return true; }
+bool readIsOpen(const CommandContext& c, IMemoryManager*, tVariant* v) { WriteBool(v, c.port().open); return true; }
+bool readLastCmd(const CommandContext& c, IMemoryManager* m, tVariant* v) { return WriteText(m, v, c.lastCmd()); }
+// Nothing fills the last answer's text: it reads empty.
+bool readLastAnswer(const CommandContext&, IMemoryManager* m, tVariant* v) { return WriteText(m, v, u""); }
+bool readErrorCode(const CommandContext& c, IMemoryManager* m, tVariant* v) { return WriteText(m, v, c.errorCodeText()); }
+bool readVersion(const CommandContext&, IMemoryManager* m, tVariant* v) { return WriteText(m, v, kVersionText); }
+bool readAuthor(const CommandContext&, IMemoryManager* m, tVariant* v) { return WriteText(m, v, kAuthorText); }
+bool readCompany(const CommandContext&, IMemoryManager* m, tVariant* v) { return WriteText(m, v, kCompanyText); }
+bool readErrorText(const CommandContext& c, IMemoryManager* m, tVariant* v) { return WriteText(m, v, c.errorMessage()); }
+bool readCounter(const CommandContext& c, IMemoryManager*, tVariant* v) {
+  WriteUI2(v, static_cast<uint16_t>(c.answer().fieldCount));
+  return true;
+}
+bool readReceipt(const CommandContext& c, IMemoryManager*, tVariant* v) {
+  WriteUI4(v, status::ReceiptStatus(c.answer().status));
+  return true;
+}
+bool readShift(const CommandContext& c, IMemoryManager*, tVariant* v) {
+  WriteUI4(v, status::ShiftStatus(c.answer().status));
+  return true;
+}
+
+// Every property is announced readable. LastError and Password have no
+// value: a read fails. Port, Baud and Password are announced writable; a
+// write to one of the first four numbers is accepted and stores nothing
+// (the port is chosen by OpenPort's arguments and the driver's settings).
+constexpr PropertyDef kProperties[] = {
+    {0, u"Port", u"Порт", readPort, true, true},
+    {1, u"Baud", u"Скорость", readBaud, true, true},
+    {2, u"IsOpen", u"ПортОткрыт", readIsOpen, false, true},
+    {3, u"LastCmd", u"Команда", readLastCmd, false, true},
+    {4, u"LastAnswer", u"Ответ", readLastAnswer, false, false},
+    {5, u"LastError", u"Ошибка", nullptr, false, false},
+    {6, u"LastTextError", u"ТекстОшибки", readErrorCode, false, false},
+    {7, u"Version", u"Версия", readVersion, false, false},
+    {8, u"Author", u"Автор", readAuthor, false, false},
+    {9, u"CompanyName", u"ИмяКомпании", readCompany, false, false},
+    {10, u"Password", u"Пароль", nullptr, true, false},
+    {11, u"ErrorCode", u"КодОшибки", readErrorCode, false, false},
+    {12, u"ErrorDescription", u"ОписаниеОшибки", readErrorText, false, false},
+    {13, u"Counter", u"СчетчикРез", readCounter, false, false},
+    {14, u"ReceiptStatus", u"СостояниеЧека", readReceipt, false, false},
+    {15, u"ShiftStatus", u"СостояниеСмены", readShift, false, false},
 };
+constexpr long kPropertyCount = static_cast<long>(std::size(kProperties));
 
 template <typename Names>
 long findIn(std::u16string_view name, int count, Names names) {
@@ -38,37 +70,27 @@ long findIn(std::u16string_view name, int count, Names names) {
   return -1;
 }
 
-// The text of position `position` in a "|"-separated defaults list.
-bool defaultAt(const char* defaults, int position, std::string& out) {
-  const char* p = defaults;
-  for (int i = 0; i < position; ++i) {
-    p = std::strchr(p, '|');
-    if (!p) return false;
-    ++p;
-  }
-  const char* end = std::strchr(p, '|');
-  out.assign(p, end ? static_cast<size_t>(end - p) : std::strlen(p));
-  return !out.empty() && out != "-";
-}
-
-uint16_t typeCode(const std::string& name) {
-  static const struct {
-    const char* name;
-    uint16_t code;
-  } kTypes[] = {{"ui1", VTYPE_UI1}, {"ui4", VTYPE_UI4}, {"i4", VTYPE_I4},     {"r8", VTYPE_R8},
-                {"bool", VTYPE_BOOL}, {"date", VTYPE_DATE}, {"variant", VTYPE_VARIANT}};
-  for (const auto& t : kTypes) {
-    if (name == t.name) return t.code;
+uint16_t typeCode(Type type) {
+  switch (type) {
+    case Type::Text: return VTYPE_PWSTR;
+    case Type::UI1: return VTYPE_UI1;
+    case Type::UI4: return VTYPE_UI4;
+    case Type::I4: return VTYPE_I4;
+    case Type::R8: return VTYPE_R8;
+    case Type::Bool: return VTYPE_BOOL;
+    case Type::Date: return VTYPE_DATE;
+    case Type::Variant: return VTYPE_VARIANT;
   }
   return VTYPE_EMPTY;
 }
 
 }  // namespace
 
+long propertyCount() { return kPropertyCount; }
 const PropertyDef& propertyDef(int number) { return kProperties[number]; }
 
 long findMethod(std::u16string_view name) {
-  return findIn(name, kMethodCount, [](int i) { return std::make_pair(methodDef(i).english, methodDef(i).russian); });
+  return findIn(name, methodCount(), [](int i) { return std::make_pair(methodDef(i).english, methodDef(i).russian); });
 }
 
 long findProperty(std::u16string_view name) {
@@ -77,32 +99,26 @@ long findProperty(std::u16string_view name) {
 
 bool declaredDefault(const MethodDef& method, int position, IMemoryManager* memory, tVariant* value) {
   value->vt = VTYPE_EMPTY;
-  std::string text;
-  if (position < 0 || position >= method.params || !defaultAt(method.defaults, position, text)) return false;
-  if (text.back() == '?') {
-    // Only the type is declared; the value stays as the host passed it in.
-    value->vt = typeCode(text.substr(0, text.size() - 1));
-    return true;
+  if (position < 0 || position >= method.params.count) return false;
+  const Param& p = method.params.list[position];
+  switch (p.given) {
+    case Param::Default::None: return false;
+    case Param::Default::TypeOnly:
+      // Only the type is declared; the value stays as the host passed it in.
+      value->vt = typeCode(p.type);
+      return true;
+    case Param::Default::Value: break;
   }
-  size_t colon = text.find(':');
-  std::string kind = text.substr(0, colon);
-  std::string literal = text.substr(colon + 1);
-  if (kind == "s") {
-    return WriteText(memory, value, std::u16string(literal.begin(), literal.end()));
-  }
-  if (kind == "r8") {
-    double d = 0;
-    std::from_chars(literal.data(), literal.data() + literal.size(), d);
-    WriteR8(value, d);
-    return true;
-  }
-  long long n = 0;
-  std::from_chars(literal.data(), literal.data() + literal.size(), n);
-  switch (typeCode(kind)) {
-    case VTYPE_UI1: WriteUI1(value, static_cast<uint8_t>(n)); return true;
-    case VTYPE_UI4: WriteUI4(value, static_cast<uint32_t>(n)); return true;
-    case VTYPE_I4: WriteI4(value, static_cast<int32_t>(n)); return true;
-    case VTYPE_BOOL: WriteBool(value, n != 0); return true;
+  switch (p.type) {
+    case Type::Text: {
+      std::string_view text(p.text);
+      return WriteText(memory, value, std::u16string(text.begin(), text.end()));
+    }
+    case Type::R8: WriteR8(value, p.number); return true;
+    case Type::UI1: WriteUI1(value, static_cast<uint8_t>(p.number)); return true;
+    case Type::UI4: WriteUI4(value, static_cast<uint32_t>(p.number)); return true;
+    case Type::I4: WriteI4(value, static_cast<int32_t>(p.number)); return true;
+    case Type::Bool: WriteBool(value, p.number != 0); return true;
     default: return false;
   }
 }

@@ -56,22 +56,11 @@ bool FormatDataField(const char* format, std::initializer_list<FieldValue> value
   return out.size() <= limit && SendableDataField(out);
 }
 
-void PassThroughLastCmd(CAddInNative& component, const Call& call, uint16_t mask) {
-  for (int i = 15; i >= 0; --i) {
-    if (mask & (1u << i)) {
-      std::u16string text;
-      if (call.text(i, text)) component.texts().lastCmd = text;
-      return;
-    }
-  }
-}
-
-bool RunCommand(CAddInNative& component, Call& call, const CommandDef& def) {
+bool RunCommand(CommandContext& context, Call& call, const CommandDef& def) {
   std::string data;
-  if (!BuildDataField(call, def.format, def.args.data(), def.limit, data)) return false;
-  PassThroughLastCmd(component, call, def.lastCmd);
-  for (int i = 0; i < def.advances; ++i) component.link().advanceSequence();
-  component.exchange(def.code, data);
+  if (!BuildDataField(call, def.format, def.args, def.limit, data)) return false;
+  context.passThroughLastCmd(call, def.lastCmd);
+  context.send(def.code, data, def.advances);
   return true;
 }
 

@@ -8,8 +8,6 @@
 namespace ostrel::driver {
 namespace {
 
-constexpr uint8_t kIdentityRequest = 76;
-constexpr uint8_t kReport = 161;
 constexpr char16_t kTestPassed[] = u"Тест Устройства (X-отчет) выполнен успешно!";
 constexpr char16_t kTestFailed[] = u"Тест Устройства (X-отчет) - ошибка ";
 constexpr char16_t kTestNoPort[] = u"Тест Устройства (X-отчет) - ошибка: не удалось открыть порт ";
@@ -56,25 +54,17 @@ std::u16string incomingText(const Call& call, int i) {
 
 }  // namespace
 
-SerialPort* FindDevice(CAddInNative& component, std::u16string_view identifier) {
-  SerialPort* found = nullptr;
-  for (auto& slot : component.slots()) {
-    if (slot.inUse && slot.identifier == identifier) found = slot.port.get();
-  }
-  return found;
-}
-
-bool Open(CAddInNative& component, Call& call) {
+bool Open(CommandContext& context, Call& call) {
   if (!call.has(0)) return false;
   std::u16string incoming = incomingText(call, 0);
-  std::string device = settingDevice(component.settings());
+  std::string device = settingDevice(context.driver().settings);
   auto refuse = [&] {
     call.outText(0, u"");
     return false;
   };
 
   DeviceSlot* free = nullptr;
-  for (auto& slot : component.slots()) {
+  for (auto& slot : context.driver().slots) {
     // A slot in use holds its device until Close frees it, even when
     // ClosePort has closed the port under it.
     if (slot.inUse && !device.empty() && slot.devicePath == device) return refuse();
@@ -82,11 +72,11 @@ bool Open(CAddInNative& component, Call& call) {
   }
   if (!free || device.empty()) return refuse();
 
-  uint32_t speed = settingSpeed(component.settings());
-  auto port = createSystemSerialPort();
+  uint32_t speed = settingSpeed(context.driver().settings);
+  auto port = context.newPort();
   if (port->open(device, speed) != kOpenOk) return refuse();
 
-  PortState& state = component.port();
+  PortState& state = context.port();
   SerialPort* previousHandle = state.handle;
   uint32_t previousBaud = state.baud;
   bool previousOpen = state.open;
@@ -99,11 +89,10 @@ bool Open(CAddInNative& component, Call& call) {
   state.baud = speed;
   state.open = true;
   state.handle = port.get();
-  component.texts().lastCmd = incoming;
-  component.link().advanceSequence();
-  component.exchange(kIdentityRequest, "482915;");
+  context.setLastCmd(incoming);
+  context.send(code::kIdentity, PasswordField());
 
-  const Answer& answer = component.link().answer();
+  const Answer& answer = context.answer();
   std::u16string identifier = answer.fieldCount > 0 ? WideFromAnsi(answer.fields[0]) : std::u16string();
   if (answer.timedOut || identifier.empty()) {
     // No printer answered with an identity: nothing is connected.
@@ -121,17 +110,17 @@ bool Open(CAddInNative& component, Call& call) {
   return true;
 }
 
-bool Close(CAddInNative& component, Call& call) {
+bool Close(CommandContext& context, Call& call) {
   std::u16string identifier;
   if (!call.text(0, identifier)) return false;
-  if (!FindDevice(component, identifier)) {
+  if (!context.findDevice(identifier)) {
     call.resultBool(false);
     return false;
   }
-  for (auto& slot : component.slots()) {
+  for (auto& slot : context.driver().slots) {
     if (slot.inUse && slot.identifier == identifier) {
-      bool closed = slot.port ? component.closePort(*slot.port) : false;
-      component.link().clock().sleepMs(component.link().timings().closePauseMs);
+      bool closed = slot.port ? context.closePort(*slot.port) : false;
+      context.pauseAfterClose();
       slot = DeviceSlot{};
       return closed;
     }
@@ -139,19 +128,19 @@ bool Close(CAddInNative& component, Call& call) {
   return false;
 }
 
-bool DeviceTest(CAddInNative& component, Call& call) {
+bool DeviceTest(CommandContext& context, Call& call) {
   std::u16string incoming = incomingText(call, 0);
-  std::string device = settingDevice(component.settings());
-  uint32_t speed = settingSpeed(component.settings());
-  auto port = createSystemSerialPort();
+  std::string device = settingDevice(context.driver().settings);
+  uint32_t speed = settingSpeed(context.driver().settings);
+  auto port = context.newPort();
   if (device.empty() || port->open(device, speed) != kOpenOk) {
-    call.outText(0, std::u16string(kTestNoPort) + portLabel(component.settings()));
+    call.outText(0, std::u16string(kTestNoPort) + portLabel(context.driver().settings));
     call.outText(1, u"");
     call.resultBool(false);
     return false;
   }
 
-  PortState& state = component.port();
+  PortState& state = context.port();
   // The port under test becomes the current port for its exchange, then
   // is closed; the previous current port is no longer current.
   if (state.handle && state.handle != port.get()) {
@@ -160,21 +149,19 @@ bool DeviceTest(CAddInNative& component, Call& call) {
   }
   state.handle = port.get();
   state.baud = speed;
-  component.texts().lastCmd = incoming;
-  component.link().advanceSequence();
-  component.exchange(kReport, "482915;1;");
+  context.setLastCmd(incoming);
+  context.send(code::kReport, PasswordField("1;"));
 
-  const Answer& answer = component.link().answer();
   std::u16string verdict;
-  if (!answer.timedOut && std::u16string_view(component.errorCodeText()) == u"0000") {
+  if (context.accepted()) {
     verdict = kTestPassed;
   } else {
-    verdict = std::u16string(kTestFailed) + component.errorCodeText() + std::u16string(component.errorMessage());
+    verdict = std::u16string(kTestFailed) + context.errorCodeText() + std::u16string(context.errorMessage());
   }
-  component.closePort(*port);
+  context.closePort(*port);
   state.handle = nullptr;
   state.open = false;
-  component.link().clock().sleepMs(component.link().timings().closePauseMs);
+  context.pauseAfterClose();
   bool ok = call.outText(0, verdict);
   ok &= !call.has(1) || call.outText(1, u"");
   if (!ok) return false;
@@ -182,13 +169,13 @@ bool DeviceTest(CAddInNative& component, Call& call) {
   return true;
 }
 
-bool GetAdditionalActions(CAddInNative&, Call& call) {
+bool GetAdditionalActions(CommandContext&, Call& call) {
   if (!call.outText(0, u"")) return false;
   call.resultBool(true);
   return true;
 }
 
-bool DoAdditionalAction(CAddInNative&, Call& call) {
+bool DoAdditionalAction(CommandContext&, Call& call) {
   call.resultBool(true);
   return false;
 }

@@ -17,26 +17,15 @@ constexpr char16_t kDescriptionText[] = u"Драйвер стандарта 1C N
 constexpr char16_t kEquipmentType[] = u"ФискальныйРегистратор";
 constexpr int32_t kInterfaceRevision = 2000;
 
-bool isNumberType(uint16_t vt) {
-  switch (vt) {
-    case VTYPE_I1: case VTYPE_I2: case VTYPE_I4: case VTYPE_I8: case VTYPE_INT:
-    case VTYPE_UI1: case VTYPE_UI2: case VTYPE_UI4: case VTYPE_UI8: case VTYPE_UINT:
-    case VTYPE_R4: case VTYPE_R8:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
-bool GetVersion(CAddInNative&, Call& call) {
+bool GetVersion(CommandContext&, Call& call) {
   if (call.isFunction()) return call.resultText(kVersionFunction);
   if (call.count() >= 1) call.outText(0, kVersionProcedure);
   return true;
 }
 
-bool GetDescription(CAddInNative&, Call& call) {
+bool GetDescription(CommandContext&, Call& call) {
   bool ok = true;
   if (call.has(0)) ok &= call.outText(0, kDescriptionName);
   if (call.has(1)) ok &= call.outText(1, kDescriptionText);
@@ -50,27 +39,26 @@ bool GetDescription(CAddInNative&, Call& call) {
   return true;
 }
 
-bool GetLastError(CAddInNative& component, Call& call) {
+bool GetLastError(CommandContext& context, Call& call) {
   if (!call.has(0)) return false;
-  std::u16string text(component.errorMessage());
+  std::u16string text(context.errorMessage());
   text += u": ";
-  text += component.errorCodeText();
+  text += context.errorCodeText();
   if (!call.outText(0, text)) return false;
   call.resultI4(1);
   return true;
 }
 
-bool GetParameters(CAddInNative&, Call& call) {
+bool GetParameters(CommandContext&, Call& call) {
   if (!call.outText(0, kSettingsXml)) return false;
   call.resultBool(true);
   return true;
 }
 
-bool SetParameter(CAddInNative& component, Call& call) {
+bool SetParameter(CommandContext& context, Call& call) {
   std::u16string name;
   if (!call.text(0, name) || !call.has(1)) return false;
-  const tVariant& value = *call.arg(1);
-  DriverSettings& settings = component.settings();
+  DriverSettings& settings = context.driver().settings;
   std::u16string text;
   if (name == u"Model") {
     if (!call.text(1, text)) return false;
@@ -81,7 +69,7 @@ bool SetParameter(CAddInNative& component, Call& call) {
     // or a text of digits, is such an index. "COM3" or a device path is used
     // as it stands.
     settings.port = text;
-    settings.portIsIndex = isNumberType(value.vt) || ParseWholeInteger(text).has_value();
+    settings.portIsIndex = call.kind(1) == Call::Kind::Number || ParseWholeInteger(text).has_value();
   } else if (name == u"Speed") {
     int32_t speed = 0;
     if (!call.integer(1, speed)) return false;

@@ -5,34 +5,36 @@
 
 namespace ostrel::driver {
 
+// A data field of the driver's own: the default password, then `rest`.
+inline std::string PasswordField(std::string_view rest = {}) {
+  return std::string(kDefaultPassword) + ";" + std::string(rest);
+}
+
 // Description and parameters.
-bool GetVersion(CAddInNative& component, Call& call);
-bool GetDescription(CAddInNative& component, Call& call);
-bool GetLastError(CAddInNative& component, Call& call);
-bool GetParameters(CAddInNative& component, Call& call);
-bool SetParameter(CAddInNative& component, Call& call);
+bool GetVersion(CommandContext& context, Call& call);
+bool GetDescription(CommandContext& context, Call& call);
+bool GetLastError(CommandContext& context, Call& call);
+bool GetParameters(CommandContext& context, Call& call);
+bool SetParameter(CommandContext& context, Call& call);
 
 // Device connection.
-bool Open(CAddInNative& component, Call& call);
-bool Close(CAddInNative& component, Call& call);
-bool DeviceTest(CAddInNative& component, Call& call);
-bool GetAdditionalActions(CAddInNative& component, Call& call);
-bool DoAdditionalAction(CAddInNative& component, Call& call);
+bool Open(CommandContext& context, Call& call);
+bool Close(CommandContext& context, Call& call);
+bool DeviceTest(CommandContext& context, Call& call);
+bool GetAdditionalActions(CommandContext& context, Call& call);
+bool DoAdditionalAction(CommandContext& context, Call& call);
 
 // Standard fiscal methods.
-bool Acknowledge(CAddInNative& component, Call& call);        // device check, nothing sent
-bool OpenShift(CAddInNative& component, Call& call);          // not even the check
-bool PrintNonFiscalString(CAddInNative& component, Call& call);
-bool PrintBarCode(CAddInNative& component, Call& call);
-bool CloseCheck(CAddInNative& component, Call& call);
-bool CancelCheck(CAddInNative& component, Call& call);
-bool CashInOutcome(CAddInNative& component, Call& call);
-bool PrintXReport(CAddInNative& component, Call& call);
-bool PrintZReport(CAddInNative& component, Call& call);
-bool OpenCashDrawer(CAddInNative& component, Call& call);
-bool GetLineLength(CAddInNative& component, Call& call);
-
-// The slot's port for a device identifier, or null (the invalid handle).
-SerialPort* FindDevice(CAddInNative& component, std::u16string_view identifier);
+bool Acknowledge(CommandContext& context, Call& call);        // device check, nothing sent
+bool OpenShift(CommandContext& context, Call& call);          // not even the check
+bool PrintNonFiscalString(CommandContext& context, Call& call);
+bool PrintBarCode(CommandContext& context, Call& call);
+bool CloseCheck(CommandContext& context, Call& call);
+bool CancelCheck(CommandContext& context, Call& call);
+bool CashInOutcome(CommandContext& context, Call& call);
+bool PrintXReport(CommandContext& context, Call& call);
+bool PrintZReport(CommandContext& context, Call& call);
+bool OpenCashDrawer(CommandContext& context, Call& call);
+bool GetLineLength(CommandContext& context, Call& call);
 
 }  // namespace ostrel::driver

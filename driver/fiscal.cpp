@@ -3,19 +3,16 @@
 // current port with the default operator password.
 #include "command/numbers.h"
 #include "command/text.h"
-#include "status/status.h"
 #include "driver/driver.h"
 #include "receipts/receipts.h"
 
 namespace ostrel::driver {
 namespace {
 
-constexpr char kPassword[] = "482915";
-
 // The device check; on failure the call answers false with result false.
-bool deviceKnown(CAddInNative& component, Call& call) {
+bool deviceKnown(CommandContext& context, Call& call) {
   std::u16string identifier;
-  if (call.text(0, identifier) && FindDevice(component, identifier)) return true;
+  if (call.text(0, identifier) && context.findDevice(identifier)) return true;
   call.resultBool(false);
   return false;
 }
@@ -23,11 +20,11 @@ bool deviceKnown(CAddInNative& component, Call& call) {
 // An amount as the data field carries it: a number with two decimals and a
 // point, a text as it stands.
 bool amountText(const Call& call, int i, std::u16string& out) {
-  if (!call.has(i)) return false;
-  const tVariant& v = *call.arg(i);
-  if (v.vt != VTYPE_PWSTR && v.vt != VTYPE_EMPTY) {
+  Call::Kind kind = call.kind(i);
+  if (kind == Call::Kind::Missing) return false;
+  if (kind != Call::Kind::Text && kind != Call::Kind::Empty) {
     double value = 0;
-    if (!ReadReal(v, value)) return false;
+    if (!call.real(i, value)) return false;
     std::string text = MoneyText(value);
     if (text.empty()) return false;
     out.assign(text.begin(), text.end());
@@ -36,97 +33,93 @@ bool amountText(const Call& call, int i, std::u16string& out) {
   return call.text(i, out);
 }
 
-bool sendFixed(CAddInNative& component, Call& call, uint8_t code, const char* data) {
-  if (!deviceKnown(component, call)) return false;
-  component.link().advanceSequence();
-  component.exchange(code, data);
+bool sendFixed(CommandContext& context, Call& call, uint8_t code, std::string_view rest) {
+  if (!deviceKnown(context, call)) return false;
+  context.send(code, PasswordField(rest));
   call.resultBool(true);
   return true;
 }
 
 }  // namespace
 
-bool Acknowledge(CAddInNative& component, Call& call) {
-  if (!deviceKnown(component, call)) return false;
+bool Acknowledge(CommandContext& context, Call& call) {
+  if (!deviceKnown(context, call)) return false;
   call.resultBool(true);
   return true;
 }
 
-bool OpenShift(CAddInNative&, Call& call) {
+bool OpenShift(CommandContext&, Call& call) {
   call.resultBool(true);
   return true;
 }
 
-bool PrintNonFiscalString(CAddInNative& component, Call& call) {
-  if (!deviceKnown(component, call)) return false;
-  bool done = RunCommand(component, call, receipts::kPrintComment);
+bool PrintNonFiscalString(CommandContext& context, Call& call) {
+  if (!deviceKnown(context, call)) return false;
+  // The device identifier stands where the password stands.
+  bool done = RunCommand(context, call, receipts::kPrintText);
   call.resultBool(done);
   return done;
 }
 
-bool PrintBarCode(CAddInNative& component, Call& call) {
-  if (!deviceKnown(component, call)) return false;
+bool PrintBarCode(CommandContext& context, Call& call) {
+  if (!deviceKnown(context, call)) return false;
   std::u16string identifier, type, barcode;
   std::string data;
   if (!call.text(0, identifier) || !call.text(1, type) || !call.text(2, barcode)) return false;
   int typeCode = type == u"EAN13" ? 1 : type == u"CODE39" ? 5 : 0;
   if (typeCode == 0) {
     // An unknown type: the identifier has been taken in, nothing is sent.
-    component.texts().lastCmd = identifier;
+    context.setLastCmd(identifier);
     call.resultBool(false);
     return false;
   }
-  if (!FormatDataField("%s;50;2;%i;1;%s;", {std::string(kPassword), typeCode, AnsiFromWide(barcode)}, kFormatLimit,
-                       data)) {
+  if (!FormatDataField("%s;50;2;%i;1;%s;", {std::string(kDefaultPassword), typeCode, AnsiFromWide(barcode)},
+                       kFormatLimit, data)) {
     call.resultBool(false);
     return false;
   }
-  component.texts().lastCmd = identifier;
-  component.link().advanceSequence();
-  component.exchange(113, data);
+  context.setLastCmd(identifier);
+  context.send(code::kBarcode, data);
   call.resultBool(true);
   return true;
 }
 
-bool CloseCheck(CAddInNative& component, Call& call) {
-  if (!deviceKnown(component, call)) return false;
+bool CloseCheck(CommandContext& context, Call& call) {
+  if (!deviceKnown(context, call)) return false;
   std::u16string last;
   if (!call.text(0, last)) return false;
   for (int i = 1; i < 5; ++i) {
     if (!amountText(call, i, last)) return false;
   }
-  component.texts().lastCmd = last;
-  component.link().advanceSequence();
+  context.setLastCmd(last);
+  context.advance();
   call.resultBool(true);
   return true;
 }
 
-bool CancelCheck(CAddInNative& component, Call& call) { return sendFixed(component, call, 107, "482915;0;"); }
+bool CancelCheck(CommandContext& context, Call& call) { return sendFixed(context, call, code::kCancelReceipt, "0;"); }
 
-bool CashInOutcome(CAddInNative& component, Call& call) {
-  if (!deviceKnown(component, call)) return false;
+bool CashInOutcome(CommandContext& context, Call& call) {
+  if (!deviceKnown(context, call)) return false;
   std::u16string amount;
   std::string data;
   if (!amountText(call, 1, amount) ||
-      !FormatDataField("%s;0;%s;", {std::string(kPassword), AnsiFromWide(amount)}, kFormatLimit, data))
+      !FormatDataField("%s;0;%s;", {std::string(kDefaultPassword), AnsiFromWide(amount)}, kFormatLimit, data))
     return false;
-  component.texts().lastCmd = amount;
-  component.link().advanceSequence();
-  component.link().advanceSequence();
-  component.exchange(119, data);
+  context.setLastCmd(amount);
+  context.send(code::kCashInOut, data, 2);
   call.resultBool(true);
   return true;
 }
 
-bool PrintXReport(CAddInNative& component, Call& call) { return sendFixed(component, call, 161, "482915;1;"); }
-bool PrintZReport(CAddInNative& component, Call& call) { return sendFixed(component, call, 161, "482915;0;"); }
-bool OpenCashDrawer(CAddInNative& component, Call& call) { return sendFixed(component, call, 131, "482915;"); }
+bool PrintXReport(CommandContext& context, Call& call) { return sendFixed(context, call, code::kReport, "1;"); }
+bool PrintZReport(CommandContext& context, Call& call) { return sendFixed(context, call, code::kReport, "0;"); }
+bool OpenCashDrawer(CommandContext& context, Call& call) { return sendFixed(context, call, code::kCashDrawer, ""); }
 
-bool GetLineLength(CAddInNative& component, Call& call) {
-  if (!deviceKnown(component, call) || !call.has(1)) return false;
-  component.link().advanceSequence();
-  component.exchange(status::kStatusRequest, "482915;");
-  const Answer& answer = component.link().answer();
+bool GetLineLength(CommandContext& context, Call& call) {
+  if (!deviceKnown(context, call) || !call.has(1)) return false;
+  context.requestStatus(PasswordField());
+  const Answer& answer = context.answer();
   int32_t width = answer.fieldCount > 8 ? ParseLeadingInteger(answer.fields[8]) : 0;
   call.outI4(1, width);
   call.resultBool(true);

@@ -7,28 +7,25 @@
 
 namespace ostrel::reports {
 
-bool CopyLastReceipt(CAddInNative& component, Call& call) {
+bool CopyLastReceipt(CommandContext& context, Call& call) {
   std::u16string password;
   std::string query;
   if (!call.text(0, password)) return false;
   std::string pw = AnsiFromWide(password);
   if (!FormatDataField("%s;3;", {pw}, kFormatLimit, query)) return false;
-  component.texts().lastCmd = password;
-  Link& link = component.link();
-  link.advanceSequence();
-  component.exchange(226, query);
-  const Answer& answer = link.answer();
+  context.setLastCmd(password);
+  context.send(code::kLastReceipt, query);
+  const Answer& answer = context.answer();
   // No answer, or a refusal: there is no receipt number to copy.
-  if (answer.timedOut || std::strcmp(answer.errorCode, "0000") != 0) return true;
+  if (!context.accepted()) return true;
 
   std::string number = answer.fieldCount > 0 ? answer.fields[0] : "";
   std::string copy;
   if (!FormatDataField("%s;%s;%s;", {pw, number, number}, kFormatLimit, copy)) return false;
-  link.clock().sleepMs(link.timings().copyPauseMs);
-  link.advanceSequence();
-  component.exchange(235, copy);
+  context.pauseBeforeCopy();
+  context.send(code::kCopyReceipt, copy);
   // Field 0 shows the copy request that was sent (cut to the slot's size).
-  Answer& after = link.answer();
+  Answer& after = context.answer();
   size_t n = std::min(copy.size(), kAnswerSlotSize - 1);
   std::memcpy(after.fields[0], copy.data(), n);
   after.fields[0][n] = 0;

@@ -16,7 +16,7 @@ bool shortDate(const std::u16string& date, std::string& out) {
 
 }  // namespace
 
-bool PeriodicReportByDate(CAddInNative& component, Call& call) {
+bool PeriodicReportByDate(CommandContext& context, Call& call) {
   std::u16string password;
   std::u16string from;
   std::u16string to;
@@ -27,9 +27,8 @@ bool PeriodicReportByDate(CAddInNative& component, Call& call) {
   if (!call.text(0, password) || !call.text(1, from) || !call.text(2, to) || !call.integer(3, mode)) return false;
   if (!shortDate(from, first) || !shortDate(to, last)) return false;
   if (!FormatDataField("%s;%s;%s;%i;", {AnsiFromWide(password), first, last, mode}, kFormatLimit, data)) return false;
-  component.texts().lastCmd = password;
-  component.link().advanceSequence();
-  component.exchange(162, data);
+  context.setLastCmd(password);
+  context.send(code::kPeriodicByDate, data);
   return true;
 }
 

@@ -31,12 +31,12 @@ struct ArticleArgs {
   std::array<int, 4> texts;  // -1: not in this record
   int identityText;          // text that joins the identity, or -1
   int quantity, price;
-  uint8_t programCode;
+  uint8_t programCode;  // the record's command
   const char* format;  // the record with a derived code
 };
 
-constexpr ArticleArgs kShort{1, 2, 3, {4, 5, -1, -1}, -1, 6, 7, 36, "%s;%i;%s;%i;%i;%s;%s;"};
-constexpr ArticleArgs kLong{1, 2, 3, {4, 5, 6, 7}, 7, 8, 9, 87, "%s;%i;%s;%i;%i;%s;%s;%s;%s;"};
+constexpr ArticleArgs kShort{1, 2, 3, {4, 5, -1, -1}, -1, 6, 7, code::kProgramArticle, "%s;%i;%s;%i;%i;%s;%s;"};
+constexpr ArticleArgs kLong{1, 2, 3, {4, 5, 6, 7}, 7, 8, 9, code::kProgramArticleLong, "%s;%i;%s;%i;%i;%s;%s;%s;%s;"};
 
 std::string cleanName(std::string name) {
   for (char& c : name) {
@@ -66,7 +66,7 @@ bool buildSale(const std::string& pw, uint32_t code, const std::string& quantity
   return true;
 }
 
-bool programAndSell(CAddInNative& component, Call& call, const ArticleArgs& a) {
+bool programAndSell(CommandContext& context, Call& call, const ArticleArgs& a) {
   std::u16string password, name, quantity, price;
   int32_t n1 = 0, n2 = 0;
   std::array<std::string, 4> texts;
@@ -98,19 +98,17 @@ bool programAndSell(CAddInNative& component, Call& call, const ArticleArgs& a) {
   if (!buildRecord(a, pw, first, cleaned, n1, n2, texts, record) || !buildSale(pw, first, qty, prc, sale))
     return false;
 
-  component.texts().lastCmd = price;
-  Link& link = component.link();
+  context.setLastCmd(price);
   bool accepted = false;
   uint32_t code = first;
   for (int attempt = 0; attempt < kMaxAttempts; ++attempt, ++code) {
     // A later code can be one digit longer: its frames are checked in turn,
     // and the search ends where they no longer fit.
     if (!buildRecord(a, pw, code, cleaned, n1, n2, texts, record) || !buildSale(pw, code, qty, prc, sale)) break;
-    link.advanceSequence();
-    component.exchange(a.programCode, record);
-    const Answer& answer = link.answer();
+    context.send(a.programCode, record);
+    const Answer& answer = context.answer();
     if (answer.timedOut) break;
-    if (std::strcmp(answer.errorCode, "0000") == 0) {
+    if (context.accepted()) {
       accepted = true;
       break;
     }
@@ -118,8 +116,7 @@ bool programAndSell(CAddInNative& component, Call& call, const ArticleArgs& a) {
   }
   if (!accepted) return false;
 
-  link.stepSequence();
-  component.exchange(100, sale);
+  context.sendNext(code::kSale, sale);
   return true;
 }
 
@@ -133,7 +130,7 @@ uint32_t ArticleCode(const uint8_t* identity, size_t size) {
   return code == 0 ? kCodeModulus : code;
 }
 
-bool ProgSaleArticle(CAddInNative& component, Call& call) { return programAndSell(component, call, kShort); }
-bool PrgSaleArticleNew(CAddInNative& component, Call& call) { return programAndSell(component, call, kLong); }
+bool ProgSaleArticle(CommandContext& context, Call& call) { return programAndSell(context, call, kShort); }
+bool PrgSaleArticleNew(CommandContext& context, Call& call) { return programAndSell(context, call, kLong); }
 
 }  // namespace ostrel::reports

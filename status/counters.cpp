@@ -1,27 +1,23 @@
-// The money counters: command 224 with a group and a selector.
+// The money counters: one field of the counters command's answer.
 #include "command/numbers.h"
 #include "command/text.h"
 #include "status/status.h"
 
-namespace ostrel::status {
+namespace ostrel {
 
-bool ReadCounter(CAddInNative& component, Call& call, const CounterDef& def) {
-  static constexpr int8_t kArgs[] = {0, 1};
+bool ReadCounter(CommandContext& context, Call& call, const CounterDef& def) {
   std::string data;
-  if (!BuildDataField(call, def.format, kArgs, kFormatLimit, data)) return false;
-  PassThroughLastCmd(component, call, Args({0}));
-  component.link().advanceSequence();
-  component.exchange(224, data);
+  if (!BuildDataField(call, def.format, kCounterArgs, kFormatLimit, data)) return false;
+  context.passThroughLastCmd(call, Args({0}));
+  context.send(code::kCounters, data);
 
-  const Answer& answer = component.link().answer();
+  const Answer& answer = context.answer();
   const char* field = def.field < answer.fieldCount ? answer.fields[def.field] : "";
   if (def.numeric) {
-    component.texts().money = ParseLeadingDecimal(field);
-    call.resultR8(component.texts().money);
+    call.resultR8(ParseLeadingDecimal(field));
     return true;
   }
-  component.texts().result = WideFromAnsi(field);
-  return call.resultText(component.texts().result);
+  return call.resultText(WideFromAnsi(field));
 }
 
-}  // namespace ostrel::status
+}  // namespace ostrel

@@ -1,11 +1,10 @@
 // OpenPort and ClosePort: the script's own port.
-#include "command/text.h"
 #include "status/status.h"
 
 namespace ostrel::status {
 
-bool OpenPort(CAddInNative& component, Call& call) {
-  PortState& port = component.port();
+bool OpenPort(CommandContext& context, Call& call) {
+  PortState& port = context.port();
   if (port.open) {
     call.resultUI1(kOpenAlreadyOpen);
     return true;
@@ -19,14 +18,14 @@ bool OpenPort(CAddInNative& component, Call& call) {
   // A new open replaces the script's previous port object; if it is still
   // open (another port became current since), it is released first.
   if (port.scriptPort) {
-    component.closePort(*port.scriptPort);
+    context.closePort(*port.scriptPort);
     port.scriptPort.reset();
   }
   port.handle = nullptr;
   uint8_t code = kOpenFailed;
   std::string device = serialDeviceForNumber(number);
   if (!device.empty()) {
-    auto opened = createSystemSerialPort();
+    auto opened = context.newPort();
     code = opened->open(device, port.baud);
     if (code == kOpenOk) {
       port.scriptPort = std::move(opened);
@@ -38,11 +37,11 @@ bool OpenPort(CAddInNative& component, Call& call) {
   return true;
 }
 
-bool ClosePort(CAddInNative& component, Call&) {
-  PortState& port = component.port();
+bool ClosePort(CommandContext& context, Call&) {
+  PortState& port = context.port();
   if (port.open) {
-    if (port.handle) component.closePort(*port.handle);
-    component.link().clock().sleepMs(component.link().timings().closePauseMs);
+    if (port.handle) context.closePort(*port.handle);
+    context.pauseAfterClose();
   }
   port.open = false;
   port.handle = nullptr;

@@ -16,44 +16,45 @@ uint32_t ReceiptStatus(const uint8_t status[6]) {
 
 uint32_t ShiftStatus(const uint8_t status[6]) { return (status[5] & 0x10) ? 1 : 0; }
 
-bool DirectIO(CAddInNative& component, Call& call) {
+bool DirectIO(CommandContext& context, Call& call) {
   std::u16string password;
   std::u16string data;
   uint8_t code = 0;
   if (!call.text(0, password) || !call.byte(1, code) || !call.text(2, data)) return false;
   std::string field = AnsiFromWide(password) + ";" + AnsiFromWide(data);
   if (field.size() > kFormatLimit || !SendableDataField(field)) return false;
-  component.texts().lastCmd = password;
-  component.texts().rawCommand = code;
-  component.link().advanceSequence();
-  component.link().advanceSequence();
-  component.exchange(code, field);
+  context.setLastCmd(password);
+  context.send(code, field, 2);
   return true;
 }
 
-bool RetItem(CAddInNative& component, Call& call) {
+bool RetItem(CommandContext& context, Call& call) {
   int32_t index = 0;
   if (!call.integer(1, index)) return false;
-  const Answer& answer = component.link().answer();
+  const Answer& answer = context.answer();
   std::u16string text;
   if (index >= 0 && index < answer.fieldCount) text = WideFromAnsi(answer.fields[index]);
   return call.resultText(text);
 }
 
-bool IsRegExist(CAddInNative& component, Call& call) {
+namespace {
+
+// The status request's data field: the password alone.
+constexpr int8_t kPasswordOnly[] = {0};
+
+}  // namespace
+
+bool IsRegExist(CommandContext& context, Call& call) {
   std::string data;
-  static constexpr int8_t kArgs[] = {0};
-  if (!BuildDataField(call, "%s;", kArgs, kFormatLimit, data)) return false;
-  PassThroughLastCmd(component, call, Args({0}));
-  component.link().advanceSequence();
-  component.exchange(kStatusRequest, data);
-  call.resultUI4(component.link().answer().timedOut ? 0 : 1);
+  if (!BuildDataField(call, "%s;", kPasswordOnly, kFormatLimit, data)) return false;
+  context.passThroughLastCmd(call, Args({0}));
+  context.requestStatus(data);
+  call.resultUI4(context.answer().timedOut ? 0 : 1);
   return true;
 }
 
-bool GetStatusBit(CAddInNative& component, Call& call) {
+bool GetStatusBit(CommandContext& context, Call& call) {
   std::string data;
-  static constexpr int8_t kArgs[] = {0};
   int32_t byteIndex = 0;
   int32_t bit = 0;
   int32_t refresh = 0;
@@ -61,13 +62,10 @@ bool GetStatusBit(CAddInNative& component, Call& call) {
   if (!call.text(0, password) || !call.integer(1, byteIndex) || !call.integer(2, bit) || !call.integer(3, refresh))
     return false;
   // Without refresh nothing is sent, so there is no data field to judge.
-  if (refresh == 1 && !BuildDataField(call, "%s;", kArgs, kFormatLimit, data)) return false;
-  component.texts().lastCmd = password;
-  if (refresh == 1) {
-    component.link().advanceSequence();
-    component.exchange(kStatusRequest, data);
-  }
-  const Answer& answer = component.link().answer();
+  if (refresh == 1 && !BuildDataField(call, "%s;", kPasswordOnly, kFormatLimit, data)) return false;
+  context.setLastCmd(password);
+  if (refresh == 1) context.requestStatus(data);
+  const Answer& answer = context.answer();
   uint32_t value = 0;
   if (byteIndex >= 0 && byteIndex < static_cast<int32_t>(kStatusBytes) && bit >= 0 && bit <= 7) {
     value = (answer.status[byteIndex] >> bit) & 1u;

@@ -1,0 +1,72 @@
+#include "command/context.h"
+
+#include <cstring>
+
+#include "command/call.h"
+#include "command/text.h"
+#include "device/errors.h"
+
+namespace ostrel {
+
+CommandContext::CommandContext(Clock& clock, const Timings& timings, PortFactory ports)
+    : clock_(clock), timings_(timings), ports_(std::move(ports)), link_(clock, timings) {}
+
+void CommandContext::reset() {
+  link_.reset();
+  port_ = PortState{};
+  for (auto& slot : driver_.slots) slot = DeviceSlot{};
+}
+
+bool CommandContext::closePort(SerialPort& port) {
+  bool closed = port.close();
+  if (port_.handle == &port) {
+    port_.handle = nullptr;
+    port_.open = false;
+  }
+  return closed;
+}
+
+void CommandContext::passThroughLastCmd(const Call& call, uint16_t mask) {
+  for (int i = 15; i >= 0; --i) {
+    if (mask & (1u << i)) {
+      std::u16string text;
+      if (call.text(i, text)) lastCmd_ = text;
+      return;
+    }
+  }
+}
+
+void CommandContext::send(uint8_t code, std::string_view data, int advances) {
+  for (int i = 0; i < advances; ++i) link_.advanceSequence();
+  link_.exchange(port_.handle, code, data);
+}
+
+void CommandContext::sendNext(uint8_t code, std::string_view data) {
+  link_.stepSequence();
+  link_.exchange(port_.handle, code, data);
+}
+
+bool CommandContext::accepted() const {
+  return !link_.answer().timedOut && std::strcmp(link_.answer().errorCode, "0000") == 0;
+}
+
+std::u16string CommandContext::errorCodeText() const {
+  const char* code = link_.answer().errorCode;
+  size_t n = 0;
+  while (n < 4 && code[n]) ++n;
+  return WideFromAnsi(std::string_view(code, n));
+}
+
+std::u16string_view CommandContext::errorMessage() const {
+  return deviceErrorMessage(errorCodeText(), link_.answer().timedOut);
+}
+
+SerialPort* CommandContext::findDevice(std::u16string_view identifier) {
+  SerialPort* found = nullptr;
+  for (auto& slot : driver_.slots) {
+    if (slot.inUse && slot.identifier == identifier) found = slot.port.get();
+  }
+  return found;
+}
+
+}  // namespace ostrel
