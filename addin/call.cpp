@@ -116,17 +116,9 @@ bool ReadText(const tVariant& v, std::u16string& out) {
     return true;
   }
   if (v.vt == VTYPE_R8 || v.vt == VTYPE_R4) {
-    char buf[64];
-    std::to_chars_result res{};
-    if (v.vt == VTYPE_R8) {
-      if (!std::isfinite(v.dblVal)) return false;
-      res = std::to_chars(buf, buf + sizeof buf, v.dblVal);
-    } else {
-      if (!std::isfinite(v.fltVal)) return false;
-      res = std::to_chars(buf, buf + sizeof buf, v.fltVal);
-    }
-    if (res.ec != std::errc()) return false;
-    out.assign(buf, res.ptr);
+    std::string text = v.vt == VTYPE_R8 ? ShortestText(v.dblVal) : ShortestText(v.fltVal);
+    if (text.empty()) return false;
+    out.assign(text.begin(), text.end());
     return true;
   }
   return false;

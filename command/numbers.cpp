@@ -12,12 +12,22 @@ std::string DecimalText(int64_t value) {
   return std::string(buf, res.ptr);
 }
 
-std::string ShortestText(double value) {
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, value);
+namespace {
+
+template <typename Real>
+std::string shortestFixed(Real value) {
+  if (!std::isfinite(value)) return {};
+  // Fixed notation of the largest double has 309 digits before the point.
+  char buf[400];
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
   if (res.ec != std::errc()) return {};
   return std::string(buf, res.ptr);
 }
+
+}  // namespace
+
+std::string ShortestText(double value) { return shortestFixed(value); }
+std::string ShortestText(float value) { return shortestFixed(value); }
 
 std::string MoneyText(double value) {
   if (!std::isfinite(value)) return {};

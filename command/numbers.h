@@ -10,8 +10,11 @@
 namespace ostrel {
 
 std::string DecimalText(int64_t value);
-// Shortest text that reads back as the same double, with "." ("3", "10.5").
+// Plain decimal with ".", never an exponent: the shortest such text that
+// reads back as the same value (100000.0 "100000", 0.0001 "0.0001", 2.5
+// "2.5"). Empty for values that are not finite.
 std::string ShortestText(double value);
+std::string ShortestText(float value);
 // Two decimals and a point ("100.00"); empty for values that are not finite.
 std::string MoneyText(double value);
 

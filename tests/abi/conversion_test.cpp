@@ -70,6 +70,14 @@ TEST_F(Conversion, TextParameterTakesTextsAndNumbers) {
       {Value::r8(0.1), u"0.1"},
       {Value::r8(-0.25), u"-0.25"},
       {Value::r8(123456.789), u"123456.789"},
+      // Plain decimal, never an exponent.
+      {Value::r8(100000.0), u"100000"},
+      {Value::r8(0.0001), u"0.0001"},
+      {Value::r8(2.5), u"2.5"},
+      {Value::r8(1e21), u"1000000000000000000000"},
+      {Value::r8(-1e-7), u"-0.0000001"},
+      {Value::r4(100000.0f), u"100000"},
+      {Value::r4(0.1f), u"0.1"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.arg.toString());

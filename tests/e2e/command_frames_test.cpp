@@ -56,6 +56,10 @@ const std::vector<FrameCase>& frameCases() {
       {u"ServCashInOut", {}, 119, "482915;0;0.00;", u"0.00"},
       {u"ServCashInOut", {T(u"482915"), T(u"-50.00")}, 119, "482915;0;-50.00;", u"-50.00"},
       {u"ServCashInOut", {T(u"482915"), T(u"")}, 119, "482915;0;;", u""},
+      // numbers for text parameters go out as plain decimals
+      {u"ServCashInOut", {T(u"482915"), Value::r8(100000.0)}, 119, "482915;0;100000;", u"100000"},
+      {u"SellArticul", {T(u"482915"), I(7), Value::r8(2.5), Value::r8(0.0001)}, 100, "482915;7;2.5;0.0001;", u"482915"},
+      {u"DiscountAbsSum", {T(u"482915"), Value::r8(1e6)}, 116, "482915;1000000;", u"1000000"},
       // reports
       {u"PrintXReportL", {}, 161, "482915;1;", u"482915"},
       {u"PrintZReportL", {}, 161, "482915;0;", u"482915"},

@@ -39,7 +39,11 @@ TEST(Numbers, WrittenAndReadTheSameInACommaLocale) {
   CommaLocale comma([](const char* name) { std::setlocale(LC_ALL, name); });
   if (!comma.active()) GTEST_SKIP() << "no locale with a decimal comma could be had";
   EXPECT_EQ(ShortestText(10.5), "10.5");
-  EXPECT_EQ(ShortestText(3), "3");
+  EXPECT_EQ(ShortestText(3.0), "3");
+  EXPECT_EQ(ShortestText(100000.0), "100000");
+  EXPECT_EQ(ShortestText(0.0001), "0.0001");
+  EXPECT_EQ(ShortestText(1e300).size(), 301u);
+  EXPECT_EQ(ShortestText(-1.7976931348623157e308).size(), 310u);
   EXPECT_EQ(MoneyText(100), "100.00");
   EXPECT_EQ(MoneyText(-12.5), "-12.50");
   EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1234.50"), 1234.5);
