@@ -13,12 +13,14 @@ CommandContext::CommandContext(Clock& clock, const Timings& timings, PortFactory
 
 void CommandContext::reset() {
   link_.reset();
+  primed_ = false;
   port_ = PortState{};
   for (auto& slot : driver_.slots) slot = DeviceSlot{};
 }
 
 bool CommandContext::closePort(SerialPort& port) {
   bool closed = port.close();
+  primed_ = false;
   if (port_.handle == &port) {
     port_.handle = nullptr;
     port_.open = false;
@@ -38,7 +40,25 @@ void CommandContext::passThroughLastCmd(const Call& call, uint16_t mask) {
 
 void CommandContext::send(uint8_t code, std::string_view data, int advances) {
   for (int i = 0; i < advances; ++i) link_.advanceSequence();
+  if (!primed_ && !prime()) return;
   link_.exchange(port_.handle, code, data);
+}
+
+// A printer answers a frame whose sequence byte equals the last one it served
+// from memory, without running it. A new instance's first byte comes from
+// the clock and may meet the printer's last one, so before its first command
+// a status request goes out with the byte just before the command's: the
+// printer serves it (or repeats its last answer, which is dropped), and the
+// command's own byte then differs from the last served one for certain.
+// When the status request gets no answer at all, the printer is not there:
+// the command is not sent, and the time-out state stands for it.
+bool CommandContext::prime() {
+  const uint32_t counter = link_.sequenceCounter();
+  link_.setSequenceCounter(counter - 1);
+  link_.exchange(port_.handle, code::kStatus, std::string(kDefaultPassword) + ";");
+  link_.setSequenceCounter(counter);
+  primed_ = !link_.answer().timedOut;
+  return primed_;
 }
 
 void CommandContext::sendNext(uint8_t code, std::string_view data) {

@@ -114,6 +114,8 @@ class CommandContext {
   SerialPort* findDevice(std::u16string_view identifier);
 
  private:
+  bool prime();
+
   Clock& clock_;
   const Timings& timings_;
   PortFactory ports_;
@@ -121,6 +123,9 @@ class CommandContext {
   PortState port_;
   std::u16string lastCmd_;
   DriverState driver_;
+  // False until the printer on the current port has answered once since
+  // Init or the last close (see prime()).
+  bool primed_ = false;
 };
 
 }  // namespace ostrel
