@@ -157,8 +157,6 @@ const std::set<long> kWritableProperties = {0, 1, 10};
 using RegistryTest = AbiTest;
 
 TEST_F(RegistryTest, CountsMatchTheTables) {
-  ASSERT_EQ(kPropertyCount, 16);
-  ASSERT_EQ(kMethodCount, 82);
   EXPECT_EQ(c->getNProps(), kPropertyCount);
   EXPECT_EQ(c->getNMethods(), kMethodCount);
 }
@@ -278,14 +276,14 @@ TEST_F(RegistryTest, NamesOutOfRangeOrInAnUnknownLanguageAreNull) {
 }
 
 TEST_F(RegistryTest, NumbersOutOfRangeHaveNoParametersValueOrAccess) {
-  for (long n : {82L, 1000L, -1L}) {
+  for (long n : {kMethodCount, 1000L, -1L}) {
     SCOPED_TRACE(n);
     EXPECT_EQ(c->getNParams(n), 0);
     EXPECT_FALSE(c->hasRetVal(n));
     RawVariant raw;
     EXPECT_FALSE(c->getParamDefValue(n, 0, &raw));
   }
-  for (long n : {16L, 100L, -1L}) {
+  for (long n : {kPropertyCount, 100L, -1L}) {
     SCOPED_TRACE(n);
     EXPECT_FALSE(c->isPropReadable(n));
     EXPECT_FALSE(c->isPropWritable(n));
