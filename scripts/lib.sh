@@ -30,3 +30,16 @@ configure_and_build() {
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$JOBS"
 }
+
+# progress_only: passes the build's own progress lines ("[12/150] Building
+# ...") through, indented, and drops the rest (kept in a log by the caller).
+progress_only() {
+  awk '/^\[[0-9]+\/[0-9]+\]/ { print "  " $0; fflush() }'
+}
+
+# step N TOTAL TEXT: a stage heading with its place in the run and the time
+# taken so far.
+STEP_START=$(date +%s)
+step() {
+  echo "== [$1/$2] $3 ($(( $(date +%s) - STEP_START )) s so far)"
+}
