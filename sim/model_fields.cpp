@@ -18,6 +18,12 @@ std::string missingField(size_t index) {
   return buf;
 }
 
+std::string wrongValue(size_t index) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02X04", static_cast<unsigned>(index & 0xFF));
+  return buf;
+}
+
 bool parseUnsigned(const std::string& text, uint32_t& out) {
   if (text.empty() || text.size() > 9) return false;
   uint32_t v = 0;

@@ -15,6 +15,9 @@ constexpr int64_t kMaxAmount = 999999999999;  // 9 999 999 999.99
 Outcome fail(const std::string& code);
 // "ii03": the request ends before field ii.
 std::string missingField(size_t index);
+// "ii04", the printer's "the value of field ii is wrong": a field the printer
+// cannot take as it stands (a fixed field of the wrong shape among others).
+std::string wrongValue(size_t index);
 
 // Digits only, at most nine of them.
 bool parseUnsigned(const std::string& text, uint32_t& out);

@@ -40,11 +40,8 @@ Outcome Printer::openReceipt(const Fields& f) {
   int op = 0, till = 0;
   if (!parseInt(f[1], op)) return fail("0103");
   if (!parseInt(f[2], till)) return fail("0203");
-  ReceiptKind k;
-  if (f[3] == "0") k = ReceiptKind::Sale;
-  else if (f[3] == "1") k = ReceiptKind::Refund;
-  else if (f[3] == "2") k = ReceiptKind::Service;
-  else return fail("0304");
+  // Field 3 is 0, 1 or 2: the command's row checks it.
+  ReceiptKind k = f[3] == "0" ? ReceiptKind::Sale : f[3] == "1" ? ReceiptKind::Refund : ReceiptKind::Service;
   if (!shiftOpen_) {
     shiftOpen_ = true;
     print("SHIFT " + std::to_string(zHistory_.size() + 1) + " OPENED");

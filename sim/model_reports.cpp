@@ -25,8 +25,7 @@ Outcome Printer::counters(const Fields& f) const {
   return o;
 }
 
-Outcome Printer::lastReceiptNumber(const Fields& f) const {
-  if (f[1] != "3") return fail("0104");
+Outcome Printer::lastReceiptNumber() const {
   Outcome o;
   o.fields = {std::to_string(lastReceipt_)};
   return o;
@@ -43,8 +42,8 @@ void Printer::printCounters(const std::string& title) {
   print("CASH " + formatFixed(cash_, 2));
 }
 
+// Field 1 is 1 for the X report, 0 for the Z report (the row allows no other).
 Outcome Printer::report(const Fields& f) {
-  if (f[1] != "0" && f[1] != "1") return fail("0104");
   if (kind_ != ReceiptKind::None) return fail("000B");
   if (f[1] == "0") return zReport();
   printCounters("X REPORT");
@@ -135,21 +134,20 @@ Outcome Printer::goodsReport() {
   return Outcome{};
 }
 
+// A copy of one kept receipt: fields 1 and 2 hold its number twice (the row
+// checks that they agree). Answers the number of the receipt copied.
 Outcome Printer::copyReceipt(const Fields& f) {
   if (kind_ != ReceiptKind::None) return fail("000B");
-  uint32_t a = 0, b = 0;
-  if (!parseUnsigned(f[1], a)) return fail("070B");
-  if (f.size() < 3 || f[2].empty()) b = a;
-  else if (!parseUnsigned(f[2], b)) return fail("070B");
-  if (b < a || b - a >= 100) return fail("070B");
-  for (uint32_t n = a; n <= b; ++n)
-    if (!receipts_.count(static_cast<int>(n))) return fail("070B");
-  for (uint32_t n = a; n <= b; ++n) {
-    print("COPY OF RECEIPT No " + std::to_string(n));
-    for (const auto& line : receipts_[static_cast<int>(n)]) print(line);
-    print("END OF COPY");
-  }
-  return Outcome{};
+  uint32_t number = 0;
+  if (!parseUnsigned(f[1], number)) return fail("070B");
+  auto kept = receipts_.find(static_cast<int>(number));
+  if (kept == receipts_.end()) return fail("070B");
+  print("COPY OF RECEIPT No " + std::to_string(number));
+  for (const auto& line : kept->second) print(line);
+  print("END OF COPY");
+  Outcome o;
+  o.fields = {std::to_string(number)};
+  return o;
 }
 
 }  // namespace datecs_sim

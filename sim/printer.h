@@ -86,14 +86,25 @@ class Printer {
   using Fields = std::vector<std::string>;
   using Handler = Outcome (*)(Printer&, const Fields&);
 
+  // A field whose text the component always sends in one shape, checked
+  // before the command's handler runs: one of a few one-character values, a
+  // decimal integer, empty, or the same text as the field before it.
+  struct Fixed {
+    enum Rule : uint8_t { None, OneOf, Integer, Empty, SameAsPrevious };
+    uint8_t field = 0;
+    Rule rule = None;
+    const char* values = "";  // OneOf: the values allowed, one character each
+  };
+
   // One command the printer knows: its code, the number of fields it needs
   // (the password included), how long it keeps the printer busy when not
-  // instant, and what carries it out.
+  // instant, what carries it out, and its fixed fields.
   struct Command {
     uint8_t code;
     uint8_t fields;
     int slowMs;
     Handler run;
+    Fixed fixed[4] = {};
   };
   static const Command kCommands[];
   static const Command* find(uint8_t code);
@@ -105,6 +116,9 @@ class Printer {
   };
 
   Outcome dispatch(const Command& command, const Fields& f);
+  // The first field that breaks one of the command's fixed-field rules, or 0
+  // when every rule holds.
+  static size_t brokenField(const Command& command, const Fields& f);
   int busyFor(uint8_t code, const Command* command, const Outcome& o) const;
 
   // Status and identity.
@@ -134,7 +148,7 @@ class Printer {
 
   // Counters, reports and copies.
   Outcome counters(const Fields& f) const;
-  Outcome lastReceiptNumber(const Fields& f) const;
+  Outcome lastReceiptNumber() const;
   Outcome report(const Fields& f);
   Outcome zReport();
   Outcome periodicByDate(const Fields& f);
