@@ -83,49 +83,100 @@ class Printer {
   static constexpr int kLineWidth = 48;
 
  private:
+  using Fields = std::vector<std::string>;
+  using Handler = Outcome (*)(Printer&, const Fields&);
+
+  // A field whose text the component always sends in one shape, checked
+  // before the command's handler runs: one of a few one-character values, a
+  // decimal integer, empty, or the same text as the field before it.
+  struct Fixed {
+    enum Rule : uint8_t { None, OneOf, Integer, Empty, SameAsPrevious };
+    uint8_t field = 0;
+    Rule rule = None;
+    const char* values = "";  // OneOf: the values allowed, one character each
+  };
+
+  // One command the printer knows: its code, the number of fields it needs
+  // (the password included), how long it keeps the printer busy when not
+  // instant, what carries it out, and its fixed fields.
+  struct Command {
+    uint8_t code;
+    uint8_t fields;
+    int slowMs;
+    Handler run;
+    Fixed fixed[4] = {};
+  };
+  static const Command kCommands[];
+  static const Command* find(uint8_t code);
+
   struct Item {
     std::string name;
     uint32_t code = 0;
     int64_t qtyMilli = 0, priceCents = 0, sumCents = 0, discountCents = 0;
   };
 
-  Outcome run(uint8_t command, const std::vector<std::string>& f);
-  Outcome status128(const std::vector<std::string>& f);
-  Outcome counters224(const std::vector<std::string>& f);
-  Outcome openReceipt(const std::vector<std::string>& f);
+  Outcome dispatch(const Command& command, const Fields& f);
+  // The first field that breaks one of the command's fixed-field rules, or 0
+  // when every rule holds.
+  static size_t brokenField(const Command& command, const Fields& f);
+  int busyFor(uint8_t code, const Command* command, const Outcome& o) const;
+
+  // Status and identity.
+  Outcome statusFields() const;
+  Outcome identity() const;
+  Outcome parameters(const Fields& f) const;
+  Outcome networkTest() const;
+
+  // Receipts and payments.
+  Outcome openReceipt(const Fields& f);
   Outcome openNonFiscal();
   Outcome closeReceipt();
+  void bookSaleOrRefund();
   Outcome cancelReceipt();
-  Outcome sale(const std::vector<std::string>& f);
-  Outcome discount(uint8_t command, const std::vector<std::string>& f);
+  Outcome sale(const Fields& f);
+  Outcome discount(bool percent, bool onSubtotal, const Fields& f);
   Outcome total();
-  Outcome payCash(const std::vector<std::string>& f);
-  Outcome payCard(const std::vector<std::string>& f);
+  Outcome payCash(const Fields& f);
+  Outcome payCard(const Fields& f);
   // The amount a payment takes (what is due when the text is 0 or empty),
   // or the refusal code common to both payment commands.
   std::string paymentAmount(const std::string& text, int64_t& amount, int64_t& due) const;
-  Outcome cashInOut(const std::vector<std::string>& f);
-  Outcome barcode(const std::vector<std::string>& f);
-  Outcome report(const std::vector<std::string>& f);
-  Outcome periodic(uint8_t command, const std::vector<std::string>& f);
-  Outcome goodsReport();
-  Outcome copyReceipt(const std::vector<std::string>& f);
-  Outcome programArticle(bool longRecord, const std::vector<std::string>& f);
-  Outcome readArticle(const std::vector<std::string>& f);
-  Outcome setOperator(const std::vector<std::string>& f);
-  Outcome record(uint8_t command, const std::vector<std::string>& f);
-
-  void print(const std::string& line);
-  void printCounters(const char* title);
+  Outcome cashInOut(const Fields& f);
+  void endReceipt();
   int64_t subtotal() const;
   int64_t remaining() const;
+
+  // Counters, reports and copies.
+  Outcome counters(const Fields& f) const;
+  Outcome lastReceiptNumber() const;
+  Outcome report(const Fields& f);
+  Outcome zReport();
+  Outcome periodicByDate(const Fields& f);
+  Outcome periodicByNumber(const Fields& f);
+  Outcome periodicTotals(const std::vector<const ZRecord*>& chosen);
+  Outcome goodsReport();
+  Outcome copyReceipt(const Fields& f);
+  void printCounters(const std::string& title);
+
+  // Articles and operators.
+  Outcome programArticle(bool longRecord, const Fields& f);
+  Outcome readArticle(const Fields& f) const;
+  Outcome setOperator(const Fields& f);
   bool passwordOk(const std::string& pw) const;
-  void endReceipt();
+
+  // What is printed besides receipt lines, and the tape itself.
+  Outcome comment(const Fields& f);
+  Outcome barcode(const Fields& f);
+  Outcome qrCode(const Fields& f);
+  Outcome qrInfo(const Fields& f);
+  Outcome qrData() const;
+  Outcome record(const char* title, const Fields& f);
+  void print(const std::string& line);
 
   std::string serial_;
   std::string defaultCode_ = "0002";
   std::string date_;
-  std::map<uint8_t, int> busy_, forcedBusy_;
+  std::map<uint8_t, int> forcedBusy_;
   bool instant_ = true;
   bool lastFailed_ = false;
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "device/codes.h"
 #include "sim/printer.h"
 
 using namespace datecs_sim;
@@ -176,6 +177,78 @@ TEST_F(Model, Refusals) {
   }
 }
 
+// Fields the component always sends in one shape: a request that breaks one
+// is refused with "ii04" (ii the field's index) before anything happens, and
+// the shape the component sends is taken.
+TEST(ModelFixedFields, WrongShapeRefusedBeforeTheCommandRuns) {
+  namespace code = ostrel::code;
+  using Setup = std::vector<std::pair<uint8_t, std::string>>;
+  const Setup sale = {{code::kOpenReceipt, "1;1;0;"}, {code::kSale, "3;1;2.00;"}};
+  const Setup total = {{code::kOpenReceipt, "1;1;0;"}, {code::kSale, "3;1;2.00;"}, {code::kTotal, "1;"}};
+  const Setup service = {{code::kOpenReceipt, "1;1;2;"}};
+  const Setup closed = {{code::kOpenReceipt, "1;1;0;"}, {code::kTotal, "1;"}, {code::kCloseReceipt, ";"}};
+  struct Case {
+    Setup setup;
+    uint8_t cmd;
+    std::string rest;  // the data after the password
+    const char* code;
+  };
+  const std::vector<Case> cases = {
+      {sale, code::kTotal, "2;", "0104"},
+      {sale, code::kTotal, "x;", "0104"},
+      {sale, code::kTotal, "0;", "0000"},
+      {total, code::kCashPayment, "1;2.00;", "0104"},
+      {total, code::kCashPayment, "0;2.00;", "0000"},
+      {service, code::kCashInOut, "1;5.00;", "0104"},
+      {service, code::kCashInOut, ";5.00;", "0104"},
+      {service, code::kCashInOut, "0;5.00;", "0000"},
+      {total, code::kCardPayment, "x;2.00;;", "0104"},
+      {total, code::kCardPayment, ";2.00;;", "0104"},
+      {total, code::kCardPayment, "1;2.00;;", "0000"},
+      {{}, code::kGoodsReport, "a;0;", "0104"},
+      {{}, code::kGoodsReport, "0;1.5;", "0204"},
+      {{}, code::kGoodsReport, "1;0;", "0000"},
+      {closed, code::kCopyReceipt, "1;2;", "0204"},
+      {closed, code::kCopyReceipt, "1;;", "0204"},
+      {closed, code::kCopyReceipt, "1;", "0203"},
+      {closed, code::kCopyReceipt, "1;1;", "0000"},
+      {{}, code::kOpenReceipt, "1;1;3;", "0304"},
+      {{}, code::kOpenReceipt, "1;1;", "0303"},
+      {sale, code::kOpenReceipt, "1;1;9;", "0304"},
+      {{}, code::kReport, "2;", "0104"},
+      {sale, code::kCancelReceipt, "1;", "0104"},
+      {sale, code::kCancelReceipt, "", "0103"},
+      {{{code::kOpenNonFiscal, ""}}, code::kCloseReceipt, "x;", "0104"},
+      {{{code::kOpenNonFiscal, ""}}, code::kCloseReceipt, "", "0103"},
+      {{}, code::kBarcode, "50;x;1;1;4607123456780;", "0204"},
+      {{}, code::kBarcode, "50;2;1;;4607123456780;", "0404"},
+      {{}, code::kBarcode, "50;2;1;1;4607123456780;", "0000"},
+      {{}, code::kElectronicPayment, "x;;;;;;;;;;;", "0104"},
+      {{}, code::kExciseSale, ";a;;;;;;;;", "0104"},
+      {{}, code::kCounters, "3;0;1;", "0304"},
+      {{}, code::kCounters, "2;x;0;", "0204"},
+      {{}, code::kCounters, "3;0;", "0303"},
+      {{}, code::kLastReceipt, "2;", "0104"},
+      {{}, code::kQrCode, "data;x;", "0204"},
+      {{}, code::kQrCode, "data;4;", "0000"},
+  };
+  for (const auto& c : cases) {
+    Printer fresh{"DT000042"};
+    fresh.execute(code::kProgramArticle, PW + ";3;Oil;0;1;00;;");
+    for (const auto& s : c.setup) ASSERT_EQ(fresh.execute(s.first, PW + ";" + s.second).code, "0000");
+    const PrinterState before = fresh.state();
+    const size_t printed = fresh.tape().size();
+    auto o = fresh.execute(c.cmd, PW + ";" + c.rest);
+    EXPECT_EQ(o.code, c.code) << int(c.cmd) << " " << c.rest;
+    if (std::string(c.code) == "0000") continue;
+    EXPECT_TRUE(o.fields.empty());
+    EXPECT_EQ(fresh.tape().size(), printed) << int(c.cmd) << " " << c.rest;
+    EXPECT_EQ(fresh.state().receiptState, before.receiptState);
+    EXPECT_EQ(fresh.state().receiptPaid, before.receiptPaid);
+    EXPECT_EQ(fresh.state().lastReceipt, before.lastReceipt);
+  }
+}
+
 TEST_F(Model, ArticlesOperatorsAndQueries) {
   ok(87, "12;Juice;2;1;00;x;y;z;");
   auto r = run(89, "12;");
@@ -214,7 +287,9 @@ TEST_F(Model, CopiesAndPeriodicReports) {
   ok(109, "1;");
   ok(120, "1;5.00;;");
   ok(101, ";");
-  ok(235, "1;1;");
+  auto copied = run(235, "1;1;");
+  ASSERT_EQ(copied.code, "0000");
+  EXPECT_EQ(copied.fields, std::vector<std::string>{"1"});  // the number of the receipt copied
   auto t = p.tape();
   auto copy = std::find(t.begin(), t.end(), "COPY OF RECEIPT No 1");
   ASSERT_NE(copy, t.end());
