@@ -14,6 +14,7 @@
 #include <string>
 
 #include "scenarios.h"
+#include "tools/cli/options.h"
 
 namespace {
 
@@ -42,24 +43,22 @@ int main(int argc, char** argv) {
   settings.self = selfPath(argv[0]);
   std::string only, out;
   int memoryChild = -1;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto next = [&]() -> std::string {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "%s needs a value\n", a.c_str());
-        std::exit(2);
-      }
-      return argv[++i];
-    };
-    if (a == "--quick") settings.quick = true;
-    else if (a == "--only") only = next();
-    else if (a == "--library") settings.library = next();
-    else if (a == "--out") out = next();
-    else if (a == "--memory-child") memoryChild = std::atoi(next().c_str());
-    else {
-      std::fprintf(stderr, "usage: ostrel_bench [--quick] [--only exchange,cpu,receipts,memory] [--library PATH] [--out FILE]\n");
-      return 2;
-    }
+  cli::Grammar grammar;
+  grammar.options = {
+      {"--quick", "", false, [&](const std::string&) { return settings.quick = true; }},
+      {"--only", "", true, [&](const std::string& v) { return only = v, true; }},
+      {"--library", "", true, [&](const std::string& v) { return settings.library = v, true; }},
+      {"--out", "", true, [&](const std::string& v) { return out = v, true; }},
+      {"--memory-child", "", true, [&](const std::string& v) { return memoryChild = std::atoi(v.c_str()), true; }},
+  };
+  const cli::Outcome parsed = cli::read(argc, argv, grammar);
+  if (parsed.kind == cli::Outcome::MissingValue) {
+    std::fprintf(stderr, "%s needs a value\n", parsed.word.c_str());
+    return 2;
+  }
+  if (parsed.kind != cli::Outcome::Done) {
+    std::fprintf(stderr, "usage: ostrel_bench [--quick] [--only exchange,cpu,receipts,memory] [--library PATH] [--out FILE]\n");
+    return 2;
   }
   if (memoryChild >= 0) return bench::memoryChild(settings.library, memoryChild);
 

@@ -304,117 +304,129 @@ void cpuWhileWaiting(const Settings& s, Report& r) {
 
 // ---- 3. receipts --------------------------------------------------------------------
 
-void receipts(const Settings& s, Report& r) {
-  // At the instant setting: the component straight on the simulator's pty.
-  {
-    datecs_sim::Simulator sim;
-    if (!sim.start()) throw std::runtime_error("simulator: no pty");
-    Host host(s.library);
-    if (!host.connect(sim.slavePath())) throw std::runtime_error("receipts: Open failed");
-    ReceiptRunner runner(host);
-    for (int i = 0; i < 3; ++i) runner.run();
-    const int count = s.quick ? 20 : 300;
-    sim.clearRequests();
-    const int64_t c0 = threadCpuNs(), t0 = nowNs();
-    bool ok = true;
-    for (int i = 0; i < count; ++i) ok = runner.run() && ok;
-    const double seconds = (nowNs() - t0) / 1e9;
-    const double cpu = (threadCpuNs() - c0) / 1e9;
-    const size_t exchanges = sim.requests().size();
-    if (!ok) r.notes.push_back("receipts: a call was refused at the instant setting");
-    r.add("3a. Receipts per second, instant simulator", fmt("%.1f receipts/s", count / seconds), "(no goal)", "-");
-    r.notes.push_back(fmt("receipts instant: %.0f receipts, %.1f exchanges each, %.1f us wall per exchange", count,
-                          static_cast<double>(exchanges) / count, seconds * 1e6 / exchanges) +
-                      fmt(", of it %.1f us CPU in the calling thread (component and host)", cpu * 1e6 / exchanges));
-    sim.stop();
-  }
+// At the instant setting: the component straight on the simulator's pty.
+void receiptsInstant(const Settings& s, Report& r) {
+  datecs_sim::Simulator sim;
+  if (!sim.start()) throw std::runtime_error("simulator: no pty");
+  Host host(s.library);
+  if (!host.connect(sim.slavePath())) throw std::runtime_error("receipts: Open failed");
+  ReceiptRunner runner(host);
+  for (int i = 0; i < 3; ++i) runner.run();
+  const int count = s.quick ? 20 : 300;
+  sim.clearRequests();
+  const int64_t c0 = threadCpuNs(), t0 = nowNs();
+  bool ok = true;
+  for (int i = 0; i < count; ++i) ok = runner.run() && ok;
+  const double seconds = (nowNs() - t0) / 1e9;
+  const double cpu = (threadCpuNs() - c0) / 1e9;
+  const size_t exchanges = sim.requests().size();
+  if (!ok) r.notes.push_back("receipts: a call was refused at the instant setting");
+  r.add("3a. Receipts per second, instant simulator", fmt("%.1f receipts/s", count / seconds), "(no goal)", "-");
+  r.notes.push_back(fmt("receipts instant: %.0f receipts, %.1f exchanges each, %.1f us wall per exchange", count,
+                        static_cast<double>(exchanges) / count, seconds * 1e6 / exchanges) +
+                    fmt(", of it %.1f us CPU in the calling thread (component and host)", cpu * 1e6 / exchanges));
+  sim.stop();
+}
 
-  // Over a paced line: measured time over the time its bytes take.
-  struct LineCase {
-    uint32_t baud;
-    bool simPaces;  // the simulator paces its answers; otherwise the line paces both ways
-    int count;
+struct LineCase {
+  uint32_t baud;
+  bool simPaces;  // the simulator paces its answers; otherwise the line paces both ways
+  int count;
+};
+
+// One side of a paced run: wall time and bytes summed over the receipts,
+// and each receipt's time over its bytes' line time, in thousandths.
+struct PacedSide {
+  uint64_t bytes = 0;
+  double seconds = 0;
+  std::vector<int64_t> ratios;
+
+  // Times `run` and counts the bytes `line` carried meanwhile.
+  template <typename Run>
+  void measure(const Line& line, uint32_t baud, Run run) {
+    const uint64_t b0 = line.bytesOut() + line.bytesIn();
+    const int64_t t0 = nowNs();
+    run();
+    const int64_t t = nowNs() - t0;
+    const uint64_t b = line.bytesOut() + line.bytesIn() - b0;
+    seconds += t / 1e9;
+    bytes += b;
+    ratios.push_back(static_cast<int64_t>(t / 1e6 / (static_cast<double>(b) * 10.0 / baud)));
+  }
+  double lineSeconds(uint32_t baud) const { return static_cast<double>(bytes) * 10.0 / baud; }
+};
+
+void reportLineCase(const LineCase& c, const PacedSide& host, const PacedSide& bare, bool realtime, Report& r) {
+  const double limit = host.lineSeconds(c.baud), bareLimit = bare.lineSeconds(c.baud);
+  const double ratio = median(host.ratios) / 1000.0, bareRatio = median(bare.ratios) / 1000.0;
+  const std::string how = c.simPaces ? "simulator paces answers, line paces requests" : "line paces both ways";
+  const bool goal = c.baud == 9600 && !c.simPaces;
+  const char* label = c.simPaces ? (c.baud == 9600 ? "3d" : "3e") : (c.baud == 9600 ? "3b" : "3c");
+  r.add(std::string(label) + fmt(". Receipt time / line time at %.0f baud, median receipt (", c.baud) + how + ")",
+        fmt("%.4f (%.3f s / %.3f s); bare client %.4f", ratio, host.seconds / c.count, limit / c.count, bareRatio),
+        goal ? "<= 1.05" : "(no goal)", goal ? (ratio <= 1.05 ? "met" : "missed") : "-");
+  r.notes.push_back(fmt("receipts at %.0f baud (", c.baud) + how +
+                    fmt("): %.0f receipts, %.0f bytes each both ways; all together %.4f of the line time, ", c.count,
+                        static_cast<double>(host.bytes) / c.count, host.seconds / limit) +
+                    fmt("%.1f ms over it per receipt, per-receipt ratios %.3f..%.3f; ", (host.seconds - limit) * 1000 / c.count,
+                        percentile(host.ratios, 0) / 1000.0, percentile(host.ratios, 1) / 1000.0) +
+                    fmt("the bare client replaying the same frames on a twin: %.4f of its line time, %.1f ms over it",
+                        bare.seconds / bareLimit, (bare.seconds - bareLimit) * 1000 / c.count) +
+                    (c.simPaces || realtime ? "" : "; the line ran without real-time priority"));
+}
+
+// Over a paced line: measured time over the time its bytes take. Side by
+// side: the component on one simulator and line, a bare client replaying the
+// component's request frames on a twin of both.
+void receiptsOverLine(const Settings& s, const LineCase& c, Report& r) {
+  datecs_sim::Options options;
+  options.baud = c.simPaces ? c.baud : 0;
+  datecs_sim::Simulator sim(options), twin(options);
+  if (!sim.start() || !twin.start()) throw std::runtime_error("simulator: no pty");
+  Line line(sim.slavePath(), c.baud, true, !c.simPaces), twinLine(twin.slavePath(), c.baud, true, !c.simPaces);
+  if (!line.start() || !twinLine.start()) throw std::runtime_error("line: no pty");
+  int bareFd = openRawTerminal(twinLine.nearPath());
+  if (bareFd < 0) throw std::runtime_error("line: cannot open the bare side");
+  BareExchange bareExchange(bareFd, {});
+  Host host(s.library);
+  if (!host.connect(line.nearPath())) throw std::runtime_error("receipts: Open over the line failed");
+  ReceiptRunner runner(host);
+  bool ok = true;
+  auto replay = [&](const std::vector<datecs_sim::Request>& requests) {
+    for (const auto& q : requests) ok = bareExchange(datecs_sim::encodeRequest(q.seq, q.command, q.data)) && ok;
   };
+  sim.clearRequests();
+  runner.run();  // warm up; the twin follows it so both printers stay alike
+  replay(sim.requests());
+  const uint64_t simIn0 = sim.bytesReceived(), simOut0 = sim.bytesSent();
+  PacedSide hostSide, bareSide;
+  for (int i = 0; i < c.count; ++i) {
+    sim.clearRequests();
+    hostSide.measure(line, c.baud, [&] { ok = runner.run() && ok; });
+    const auto requests = sim.requests();
+    bareSide.measure(twinLine, c.baud, [&] { replay(requests); });
+  }
+  ::close(bareFd);
+  const uint64_t simBytes = (sim.bytesReceived() - simIn0) + (sim.bytesSent() - simOut0);
+  if (!ok) r.notes.push_back("receipts: a call or a replayed exchange failed over the line");
+  if (simBytes != hostSide.bytes)
+    r.notes.push_back("receipts: the line and the simulator counted different bytes (" + std::to_string(hostSide.bytes) +
+                      " / " + std::to_string(simBytes) + ")");
+  reportLineCase(c, hostSide, bareSide, line.realtime(), r);
+  line.stop();
+  twinLine.stop();
+  sim.stop();
+  twin.stop();
+}
+
+void receipts(const Settings& s, Report& r) {
+  receiptsInstant(s, r);
   std::vector<LineCase> cases;
   for (bool simPaces : {false, true}) {
     cases.push_back({9600, simPaces, s.quick ? 1 : 5});
     cases.push_back({115200, simPaces, s.quick ? 2 : 20});
   }
-  for (const LineCase& c : cases) {
-    datecs_sim::Options options;
-    options.baud = c.simPaces ? c.baud : 0;
-    // Side by side: the component on one simulator and line, a bare client
-    // replaying the component's request frames on a twin of both.
-    datecs_sim::Simulator sim(options), twin(options);
-    if (!sim.start() || !twin.start()) throw std::runtime_error("simulator: no pty");
-    Line line(sim.slavePath(), c.baud, true, !c.simPaces), twinLine(twin.slavePath(), c.baud, true, !c.simPaces);
-    if (!line.start() || !twinLine.start()) throw std::runtime_error("line: no pty");
-    int bareFd = openRawTerminal(twinLine.nearPath());
-    if (bareFd < 0) throw std::runtime_error("line: cannot open the bare side");
-    BareExchange bare(bareFd, {});
-    Host host(s.library);
-    if (!host.connect(line.nearPath())) throw std::runtime_error("receipts: Open over the line failed");
-    ReceiptRunner runner(host);
-    bool ok = true;
-    auto replay = [&](const std::vector<datecs_sim::Request>& requests) {
-      for (const auto& q : requests) ok = bare(datecs_sim::encodeRequest(q.seq, q.command, q.data)) && ok;
-    };
-    sim.clearRequests();
-    runner.run();  // warm up; the twin follows it so both printers stay alike
-    replay(sim.requests());
-    const uint64_t simIn0 = sim.bytesReceived(), simOut0 = sim.bytesSent();
-    uint64_t bytes = 0, bareBytes = 0;
-    double seconds = 0, bareSeconds = 0;
-    std::vector<int64_t> ratios, bareRatios;  // per receipt, in thousandths
-    for (int i = 0; i < c.count; ++i) {
-      sim.clearRequests();
-      uint64_t b0 = line.bytesOut() + line.bytesIn();
-      int64_t t0 = nowNs();
-      ok = runner.run() && ok;
-      int64_t t = nowNs() - t0;
-      uint64_t b = line.bytesOut() + line.bytesIn() - b0;
-      seconds += t / 1e9;
-      bytes += b;
-      ratios.push_back(static_cast<int64_t>(t / 1e6 / (static_cast<double>(b) * 10.0 / c.baud)));
-
-      const auto requests = sim.requests();
-      b0 = twinLine.bytesOut() + twinLine.bytesIn();
-      t0 = nowNs();
-      replay(requests);
-      t = nowNs() - t0;
-      b = twinLine.bytesOut() + twinLine.bytesIn() - b0;
-      bareSeconds += t / 1e9;
-      bareBytes += b;
-      bareRatios.push_back(static_cast<int64_t>(t / 1e6 / (static_cast<double>(b) * 10.0 / c.baud)));
-    }
-    ::close(bareFd);
-    const uint64_t simBytes = (sim.bytesReceived() - simIn0) + (sim.bytesSent() - simOut0);
-    const double limit = static_cast<double>(bytes) * 10.0 / c.baud;
-    const double ratio = median(ratios) / 1000.0, bareRatio = median(bareRatios) / 1000.0;
-    if (!ok) r.notes.push_back("receipts: a call or a replayed exchange failed over the line");
-    if (simBytes != bytes)
-      r.notes.push_back("receipts: the line and the simulator counted different bytes (" + std::to_string(bytes) +
-                        " / " + std::to_string(simBytes) + ")");
-    const std::string how = c.simPaces ? "simulator paces answers, line paces requests" : "line paces both ways";
-    const bool goal = c.baud == 9600 && !c.simPaces;
-    const char* label = c.simPaces ? (c.baud == 9600 ? "3d" : "3e") : (c.baud == 9600 ? "3b" : "3c");
-    r.add(std::string(label) + fmt(". Receipt time / line time at %.0f baud, median receipt (", c.baud) + how + ")",
-          fmt("%.4f (%.3f s / %.3f s); bare client %.4f", ratio, seconds / c.count, limit / c.count, bareRatio),
-          goal ? "<= 1.05" : "(no goal)", goal ? (ratio <= 1.05 ? "met" : "missed") : "-");
-    r.notes.push_back(fmt("receipts at %.0f baud (", c.baud) + how +
-                      fmt("): %.0f receipts, %.0f bytes each both ways; all together %.4f of the line time, ", c.count,
-                          static_cast<double>(bytes) / c.count, seconds / limit) +
-                      fmt("%.1f ms over it per receipt, per-receipt ratios %.3f..%.3f; ", (seconds - limit) * 1000 / c.count,
-                          percentile(ratios, 0) / 1000.0, percentile(ratios, 1) / 1000.0) +
-                      fmt("the bare client replaying the same frames on a twin: %.4f of its line time, %.1f ms over it",
-                          bareSeconds / (static_cast<double>(bareBytes) * 10.0 / c.baud),
-                          (bareSeconds - static_cast<double>(bareBytes) * 10.0 / c.baud) * 1000 / c.count) +
-                      (c.simPaces || line.realtime() ? "" : "; the line ran without real-time priority"));
-    line.stop();
-    twinLine.stop();
-    sim.stop();
-    twin.stop();
-  }
+  for (const LineCase& c : cases) receiptsOverLine(s, c, r);
 }
 
 // ---- 4. memory ----------------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "abihost/host.h"
+#include "device/answer.h"
 
 using abihost::Component;
 using abihost::Library;
@@ -143,26 +144,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Component c(lib);
   static int dummyObject[16];
 
+  // Counts and numbers from the component's own tables.
+  static const long methods = c.getNMethods();
+  static const long openPort = c.findMethod(u"OpenPort"), retItem = c.findMethod(u"RetItem");
+  check(methods > 0 && openPort >= 0 && retItem >= 0, "the component lacks its method table");
+
   // A port to talk on, unless the script closes it again.
-  c.callFunc(0, {Value::ui1(1), Value::ui4(9600)});
+  c.callFunc(openPort, {Value::ui1(1), Value::ui4(9600)});
 
   for (int calls = 0; calls < 48 && in.remaining_bytes() > 0; ++calls) {
-    const long method = in.ConsumeIntegralInRange<long>(-2, 83);
+    // Two numbers below the table and two past its end as well.
+    const long method = in.ConsumeIntegralInRange<long>(-2, methods + 1);
     const bool function = in.ConsumeBool();
     std::vector<Value> args;
     const int count = in.ConsumeIntegralInRange<int>(0, 14);
     for (int i = 0; i < count; ++i) args.push_back(argument(in, dummyObject));
-    if (in.ConsumeBool() && method >= 0 && method < 82) args = c.withDefaults(method, std::move(args));
+    if (in.ConsumeBool() && method >= 0 && method < methods) args = c.withDefaults(method, std::move(args));
     if (function)
       c.callFunc(method, args);
     else
       c.callProc(method, args);
 
     auto counter = c.getProperty(u"Counter");
-    check(counter && counter->integer >= 0 && counter->integer <= 20, "Counter out of range");
+    check(counter && counter->integer >= 0 && counter->integer <= ostrel::kMaxAnswerFields, "Counter out of range");
     for (int64_t i = 0; i < counter->integer; ++i) {
-      auto item = c.callFunc(3, {Value::text_(u""), Value::i4(static_cast<int32_t>(i))});
-      check(item.ok && item.result.text.size() <= 149, "answer field longer than 149 characters");
+      auto item = c.callFunc(retItem, {Value::text_(u""), Value::i4(static_cast<int32_t>(i))});
+      check(item.ok && item.result.text.size() < ostrel::kAnswerSlotSize, "answer field longer than an answer slot holds");
     }
     c.getProperty(u"ErrorDescription");
     c.getProperty(u"LastCmd");

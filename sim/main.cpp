@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sim/simulator.h"
+#include "tools/cli/options.h"
 
 namespace {
 
@@ -81,119 +82,86 @@ bool parseFaultArgs(const std::string& arg, int numbers, datecs_sim::Fault& f, s
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks of the simulator.
+struct Setup {
   datecs_sim::Options options;
   std::string tapePath;
   std::vector<datecs_sim::Fault> faults;
   std::vector<std::pair<int, std::string>> errors;
   std::vector<std::pair<int, int>> busy;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
-    std::string v;
-    datecs_sim::Fault f{datecs_sim::Fault::Silence};
-    std::vector<int> nums;
-    bool ok = true;
-    if (a == "--help" || a == "-h") {
-      usage();
-      return 0;
-    } else if (a == "--slow") {
-      options.instant = false;
-    } else if (!value(v)) {
-      ok = false;
-    } else if (a == "--link") {
-      options.link = v;
-    } else if (a == "--tape") {
-      tapePath = v;
-    } else if (a == "--baud") {
-      int b = 0;
-      ok = toInt(v, b) && b >= 0;
-      options.baud = static_cast<uint32_t>(b);
-    } else if (a == "--serial") {
-      options.serial = v;
-    } else if (a == "--default-code") {
-      ok = v.size() == 4;
-      options.defaultCode = v;
-    } else if (a == "--busy") {
-      auto p = parts(v);
-      int cmd = 0, ms = 0;
-      ok = p.size() == 2 && toInt(p[0], cmd) && toInt(p[1], ms);
-      busy.emplace_back(cmd, ms);
-    } else if (a == "--error") {
-      auto p = parts(v);
-      int cmd = 0, count = 0;
-      ok = (p.size() == 2 || p.size() == 3) && toInt(p[0], cmd) && p[1].size() == 4;
-      if (ok && p.size() == 3) {
-        ok = toInt(p[2], count);
-        f.kind = datecs_sim::Fault::ErrorCode;
-        f.command = static_cast<uint8_t>(cmd);
-        f.errorCode = p[1];
-        f.count = count;
-        faults.push_back(f);
-      } else if (ok) {
-        errors.emplace_back(cmd, p[1]);
-      }
-    } else if (a == "--silence" || a == "--nak" || a == "--junk" || a == "--hangup") {
-      f.kind = a == "--silence" ? datecs_sim::Fault::Silence
-               : a == "--nak"   ? datecs_sim::Fault::Nak
-               : a == "--junk"  ? datecs_sim::Fault::JunkBefore
-                                : datecs_sim::Fault::Hangup;
-      ok = parseFaultArgs(v, 0, f, nums);
-      faults.push_back(f);
-    } else if (a == "--split") {
-      f.kind = datecs_sim::Fault::Split;
-      ok = parseFaultArgs(v, 2, f, nums);
-      if (ok) f.pieces = nums[0], f.delayMs = nums[1];
-      faults.push_back(f);
-    } else if (a == "--syn-storm" || a == "--delay") {
-      f.kind = a == "--delay" ? datecs_sim::Fault::Delay : datecs_sim::Fault::SynStorm;
-      ok = parseFaultArgs(v, 1, f, nums);
-      if (ok) f.delayMs = nums[0];
-      faults.push_back(f);
-    } else if (a == "--oversized") {
-      f.kind = datecs_sim::Fault::Oversized;
-      ok = parseFaultArgs(v, 2, f, nums);
-      if (ok) f.fields = nums[0], f.fieldLength = nums[1];
-      faults.push_back(f);
-    } else {
-      ok = false;
-    }
-    if (!ok) {
-      std::fprintf(stderr, "datecs-sim: bad option %s\n", a.c_str());
-      usage();
-      return 2;
-    }
-  }
+};
 
-  std::mutex outMutex;
-  std::ofstream tapeFile;
-  if (!tapePath.empty()) {
-    tapeFile.open(tapePath, std::ios::app);
-    if (!tapeFile) {
-      std::fprintf(stderr, "datecs-sim: cannot open %s\n", tapePath.c_str());
-      return 1;
-    }
+// "--error CMD:CODE" answers CODE every time; with ":COUNT" it is a fault
+// for COUNT requests.
+bool takeError(const std::string& v, Setup& setup) {
+  auto p = parts(v);
+  int cmd = 0, count = 0;
+  if ((p.size() != 2 && p.size() != 3) || !toInt(p[0], cmd) || p[1].size() != 4) return false;
+  if (p.size() == 2) {
+    setup.errors.emplace_back(cmd, p[1]);
+    return true;
   }
-  options.onTape = [&](const std::string& line) {
-    std::lock_guard<std::mutex> lock(outMutex);
-    if (tapeFile.is_open()) {
-      tapeFile << line << '\n' << std::flush;
-    } else {
-      std::cout << line << '\n' << std::flush;
-    }
+  datecs_sim::Fault f{datecs_sim::Fault::ErrorCode};
+  bool ok = toInt(p[2], count);
+  f.command = static_cast<uint8_t>(cmd);
+  f.errorCode = p[1];
+  f.count = count;
+  setup.faults.push_back(f);
+  return ok;
+}
+
+// A fault option: `numbers` values after CMD, stored by `store`.
+cli::Option fault(const char* name, datecs_sim::Fault::Kind kind, int numbers, Setup& setup,
+                  void (*store)(datecs_sim::Fault&, const std::vector<int>&) = nullptr) {
+  return {name, "", true, [=, &setup](const std::string& v) {
+            datecs_sim::Fault f{kind};
+            std::vector<int> nums;
+            bool ok = parseFaultArgs(v, numbers, f, nums);
+            if (ok && store) store(f, nums);
+            setup.faults.push_back(f);
+            return ok;
+          }};
+}
+
+std::vector<cli::Option> optionTable(Setup& setup, bool& help) {
+  using F = datecs_sim::Fault;
+  datecs_sim::Options& o = setup.options;
+  auto delay = [](F& f, const std::vector<int>& n) { f.delayMs = n[0]; };
+  return {
+      {"--help", "-h", false, [&](const std::string&) { return help = true; }, true},
+      {"--slow", "", false, [&](const std::string&) { return o.instant = false, true; }},
+      {"--link", "", true, [&](const std::string& v) { return o.link = v, true; }},
+      {"--tape", "", true, [&](const std::string& v) { return setup.tapePath = v, true; }},
+      {"--baud", "", true, [&](const std::string& v) {
+         int b = 0;
+         bool ok = toInt(v, b) && b >= 0;
+         o.baud = static_cast<uint32_t>(b);
+         return ok;
+       }},
+      {"--serial", "", true, [&](const std::string& v) { return o.serial = v, true; }},
+      {"--default-code", "", true, [&](const std::string& v) { return o.defaultCode = v, v.size() == 4; }},
+      {"--busy", "", true, [&](const std::string& v) {
+         auto p = parts(v);
+         int cmd = 0, ms = 0;
+         bool ok = p.size() == 2 && toInt(p[0], cmd) && toInt(p[1], ms);
+         setup.busy.emplace_back(cmd, ms);
+         return ok;
+       }},
+      {"--error", "", true, [&](const std::string& v) { return takeError(v, setup); }},
+      fault("--silence", F::Silence, 0, setup),
+      fault("--nak", F::Nak, 0, setup),
+      fault("--junk", F::JunkBefore, 0, setup),
+      fault("--hangup", F::Hangup, 0, setup),
+      fault("--split", F::Split, 2, setup, [](F& f, const std::vector<int>& n) { f.pieces = n[0], f.delayMs = n[1]; }),
+      fault("--syn-storm", F::SynStorm, 1, setup, delay),
+      fault("--delay", F::Delay, 1, setup, delay),
+      fault("--oversized", F::Oversized, 2, setup,
+            [](F& f, const std::vector<int>& n) { f.fields = n[0], f.fieldLength = n[1]; }),
   };
+}
 
-  datecs_sim::Simulator sim(options);
-  for (const auto& b : busy) sim.setBusyMs(static_cast<uint8_t>(b.first), b.second);
-  for (const auto& e : errors) sim.setErrorFor(static_cast<uint8_t>(e.first), e.second);
-  for (const auto& f : faults) sim.inject(f);
-
+// Serves until SIGINT or SIGTERM; the exit status.
+int serve(datecs_sim::Simulator& sim, std::mutex& outMutex) {
   struct sigaction sa {};
   sa.sa_handler = onSignal;
   sigemptyset(&sa.sa_mask);
@@ -214,4 +182,47 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "datecs-sim: %llu bytes received, %llu sent\n",
                static_cast<unsigned long long>(sim.bytesReceived()), static_cast<unsigned long long>(sim.bytesSent()));
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Setup setup;
+  bool help = false;
+  cli::Grammar grammar;
+  grammar.options = optionTable(setup, help);
+  cli::Outcome r = cli::read(argc, argv, grammar);
+  if (help) {
+    usage();
+    return 0;
+  }
+  if (r.kind != cli::Outcome::Done) {
+    std::fprintf(stderr, "datecs-sim: bad option %s\n", r.word.c_str());
+    usage();
+    return 2;
+  }
+
+  std::mutex outMutex;
+  std::ofstream tapeFile;
+  if (!setup.tapePath.empty()) {
+    tapeFile.open(setup.tapePath, std::ios::app);
+    if (!tapeFile) {
+      std::fprintf(stderr, "datecs-sim: cannot open %s\n", setup.tapePath.c_str());
+      return 1;
+    }
+  }
+  setup.options.onTape = [&](const std::string& line) {
+    std::lock_guard<std::mutex> lock(outMutex);
+    if (tapeFile.is_open()) {
+      tapeFile << line << '\n' << std::flush;
+    } else {
+      std::cout << line << '\n' << std::flush;
+    }
+  };
+
+  datecs_sim::Simulator sim(setup.options);
+  for (const auto& b : setup.busy) sim.setBusyMs(static_cast<uint8_t>(b.first), b.second);
+  for (const auto& e : setup.errors) sim.setErrorFor(static_cast<uint8_t>(e.first), e.second);
+  for (const auto& f : setup.faults) sim.inject(f);
+  return serve(sim, outMutex);
 }

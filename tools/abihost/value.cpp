@@ -123,10 +123,55 @@ void Value::toRaw(RawVariant& out, std::deque<std::string>& storage) const {
   out.setType(type);
 }
 
+namespace {
+
+void note(std::vector<std::string>* problems, const std::string& what) {
+  if (problems) problems->push_back(what);
+}
+
+// A PWSTR's text, checked against the memory manager's block (when there is
+// one) and for its NUL at wstrLen.
+void readText(const RawVariant& raw, const MemoryManager* mm, Value& v, std::vector<std::string>* problems) {
+  const auto* p = static_cast<const char16_t*>(raw.pointer());
+  std::uint32_t len = raw.length();
+  if (p == nullptr) {
+    if (len != 0) note(problems, "PWSTR with a null pointer and length " + std::to_string(len));
+    return;
+  }
+  if (mm != nullptr) {
+    std::size_t size = mm->sizeOf(p);
+    if (size == 0) {
+      note(problems, "PWSTR text not allocated by the memory manager");
+      return;
+    }
+    if (size < (static_cast<std::size_t>(len) + 1) * sizeof(char16_t)) {
+      note(problems, "PWSTR length " + std::to_string(len) + " overruns its block of " + std::to_string(size) + " bytes");
+      return;
+    }
+  }
+  v.text.assign(p, len);
+  if (p[len] != u'\0') note(problems, "PWSTR text lacks its NUL at wstrLen");
+  if (v.text.find(u'\0') != std::u16string::npos) note(problems, "PWSTR text holds a NUL before wstrLen");
+}
+
+// A PSTR's or BLOB's bytes, checked against the memory manager's block.
+void readBytes(const RawVariant& raw, const MemoryManager* mm, Value& v, std::vector<std::string>* problems) {
+  const auto* p = static_cast<const char*>(raw.pointer());
+  std::uint32_t len = raw.length();
+  if (p == nullptr) return;
+  if (mm != nullptr) {
+    std::size_t size = mm->sizeOf(p);
+    if (size == 0 || size < len) {
+      note(problems, std::string(typeName(v.type)) + " bytes not allocated by the memory manager");
+      return;
+    }
+  }
+  v.bytes.assign(p, len);
+}
+
+}  // namespace
+
 Value Value::fromRaw(const RawVariant& raw, const MemoryManager* mm, std::vector<std::string>* problems) {
-  auto problem = [&](const std::string& what) {
-    if (problems) problems->push_back(what);
-  };
   Value v = make(raw.type());
   switch (v.type) {
     case VT_I1: v.integer = raw.value<std::int8_t>(); break;
@@ -146,48 +191,13 @@ Value Value::fromRaw(const RawVariant& raw, const MemoryManager* mm, std::vector
     case VT_DATE: v.real = raw.value<double>(); break;
     case VT_BOOL: {
       unsigned char b = raw.value<unsigned char>();
-      if (b > 1) problem("BOOL holds " + std::to_string(b) + ", neither 0 nor 1");
+      if (b > 1) note(problems, "BOOL holds " + std::to_string(b) + ", neither 0 nor 1");
       v.boolean = b != 0;
       break;
     }
-    case VT_PWSTR: {
-      const auto* p = static_cast<const char16_t*>(raw.pointer());
-      std::uint32_t len = raw.length();
-      if (p == nullptr) {
-        if (len != 0) problem("PWSTR with a null pointer and length " + std::to_string(len));
-        break;
-      }
-      if (mm != nullptr) {
-        std::size_t size = mm->sizeOf(p);
-        if (size == 0) {
-          problem("PWSTR text not allocated by the memory manager");
-          break;
-        }
-        if (size < (static_cast<std::size_t>(len) + 1) * sizeof(char16_t)) {
-          problem("PWSTR length " + std::to_string(len) + " overruns its block of " + std::to_string(size) + " bytes");
-          break;
-        }
-      }
-      v.text.assign(p, len);
-      if (p[len] != u'\0') problem("PWSTR text lacks its NUL at wstrLen");
-      if (v.text.find(u'\0') != std::u16string::npos) problem("PWSTR text holds a NUL before wstrLen");
-      break;
-    }
+    case VT_PWSTR: readText(raw, mm, v, problems); break;
     case VT_PSTR:
-    case VT_BLOB: {
-      const auto* p = static_cast<const char*>(raw.pointer());
-      std::uint32_t len = raw.length();
-      if (p == nullptr) break;
-      if (mm != nullptr) {
-        std::size_t size = mm->sizeOf(p);
-        if (size == 0 || size < len) {
-          problem(std::string(typeName(v.type)) + " bytes not allocated by the memory manager");
-          break;
-        }
-      }
-      v.bytes.assign(p, len);
-      break;
-    }
+    case VT_BLOB: readBytes(raw, mm, v, problems); break;
     case VT_INTERFACE: v.pointer = raw.pointer(); break;
     default: break;
   }

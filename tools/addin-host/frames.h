@@ -1,12 +1,13 @@
-// Frames of the Datecs serial protocol as a bystander on the line sees them,
-// for the byte trace of addin-host. Deliberately a small decoder of its own:
-// it shares no code with the component or the simulator, so the trace shows
-// what is on the wire, not what either side believes it sent.
+// Frames of the serial protocol as the byte trace of addin-host shows them.
+// The stream of each direction is cut into frames, SYN and NAK bytes and
+// junk here; each frame is then judged and read with the component's own
+// codec (device/frame.h): an answer's code, fields and status bytes are the
+// ones the component's parser takes from it, and a frame's length byte and
+// checksum are checked against the frame the component's builder makes of
+// the same command, sequence byte and data.
 //
 //   request: 01 LEN SEQ CMD data... 05 c1 c2 c3 c4 03
 //   answer:  01 LEN SEQ CMD code ';' field ';' ... 04 s0..s5 05 c1 c2 c3 c4 03
-//   LEN = 0x20 + number of bytes from LEN through 05
-//   c1..c4 = the 16-bit sum of LEN..05, a nibble each (MSB first) plus 0x30
 //   between frames: SYN (16, printer busy) and NAK (15, frame refused)
 #pragma once
 
@@ -15,6 +16,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "device/frame.h"
 
 namespace addinhost {
 
@@ -26,21 +29,27 @@ struct WireEvent {
   // Frame only.
   bool answer = false;      // has the 04 separator and six status bytes
   uint8_t length = 0;       // the LEN byte as sent
+  // Whether the frame could be rebuilt for the checks below: false when its
+  // data is longer than one frame carries or its sequence byte is outside
+  // the sequence range.
+  bool checked = false;
   bool lengthOk = false;
   uint8_t seq = 0;
   uint8_t command = 0;
   std::string data;         // request: the data text; answer: code, fields, as sent
   bool checksumOk = false;
-  std::string errorCode;    // answer only
-  std::vector<std::string> fields;  // answer only
-  std::array<uint8_t, 6> status{};  // answer only
+  // Answer only, as the component's parser reads them.
+  std::string errorCode;
+  std::vector<std::string> fields;
+  std::array<uint8_t, 6> status{};
 };
 
 // Splits a byte stream of one direction into events. Feed bytes as they
 // come; flush() hands over an unfinished frame as junk (after a pause).
 class WireReader {
  public:
-  static constexpr size_t kMaxFrame = 1024;
+  // The longest frame kept whole; the component's reader keeps as much.
+  static constexpr size_t kMaxFrame = ostrel::frame::AnswerReader::kCapacity;
   void feed(const uint8_t* bytes, size_t count, std::vector<WireEvent>& out);
   void flush(std::vector<WireEvent>& out);
   bool pending() const { return !buffer_.empty(); }
@@ -54,11 +63,9 @@ class WireReader {
 // Decodes one complete frame (from 01 to 03).
 WireEvent decodeFrame(const std::vector<uint8_t>& bytes);
 
-// A short name of a command code ("sale", "status", ...), empty if unknown.
-const char* commandName(uint8_t command);
-
-// Bytes as text: printable ASCII as is, Windows-1251 letters as UTF-8,
-// anything else as \xNN.
+// Bytes as text: printable ASCII as is, the other characters of the
+// printer's code page (the component's table) as UTF-8, control characters
+// and unassigned bytes as \xNN.
 std::string bytesAsText(const std::string& bytes);
 std::string hex(const std::vector<uint8_t>& bytes);
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "abihost/host.h"
+#include "tools/cli/options.h"
 #include "relay.h"
 #include "values.h"
 
@@ -191,6 +192,23 @@ class Host {
   void finish() { relay_.stop(); }
 
  private:
+  // What one call did, for its verdict.
+  struct Outcome {
+    std::u16string method;  // the English name
+    bool function = false;
+    abihost::CallResult result;
+    std::string code;  // ErrorCode afterwards
+    std::u16string description;
+  };
+
+  bool resolveProperty(Step& s, std::string& error);
+  bool resolveMethod(Step& s, std::string& error);
+  Value expectedValue(const Step& s);
+  bool runProperty(const Step& s, const std::string& prefix);
+  void followPort(const std::u16string& method, std::vector<Value>& values);
+  std::string describeAnswer(const Step& s, const std::vector<Value>& values, const abihost::CallResult& r, bool function);
+  bool failure(const Step& s, const Outcome& o, std::string& why);
+  bool judge(const Step& s, const Outcome& o, std::string& verdict);
   std::string describeCall(const Step& s, const std::vector<Value>& values);
   bool argsToValues(const Step& s, std::vector<Value>& values, std::string& error);
   void errorState(std::string& code, std::u16string& description, long& counter, std::vector<std::u16string>& fields);
@@ -220,26 +238,21 @@ std::string Host::suggest(const std::string& name) {
   return " (addin-host methods lists them)";
 }
 
-bool Host::parse(std::vector<std::string> words, Step& s, std::string& error) {
-  size_t i = 0;
-  if (i < words.size() && words[i][0] == '!') {
-    s.expectFail = true;
-    s.expectCode = words[i].substr(1);
-    if (!s.expectCode.empty() && s.expectCode.size() != 4) {
-      error = "an expected error code has four characters: " + words[i];
-      return false;
-    }
-    ++i;
-  }
-  if (i < words.size() && (words[i] == "proc" || words[i] == "func")) s.form = words[i++] == "proc" ? Step::Proc : Step::Func;
-  if (i < words.size() && s.form == Step::Auto && (words[i] == "get" || words[i] == "set"))
-    s.verb = words[i++] == "get" ? Step::Get : Step::Set;
-  if (i >= words.size()) {
-    error = "no method or property name";
+// A leading "!" or "!CODE": the step is expected to fail (with that code).
+bool parseExpectation(const std::vector<std::string>& words, size_t& i, Step& s, std::string& error) {
+  if (i >= words.size() || words[i][0] != '!') return true;
+  s.expectFail = true;
+  s.expectCode = words[i].substr(1);
+  if (!s.expectCode.empty() && s.expectCode.size() != 4) {
+    error = "an expected error code has four characters: " + words[i];
     return false;
   }
-  s.name = words[i++];
-  std::vector<std::string> rest(words.begin() + static_cast<long>(i), words.end());
+  ++i;
+  return true;
+}
+
+// The arguments after the name, and a trailing "== VALUE".
+bool parseArguments(std::vector<std::string> rest, Step& s, std::string& error) {
   if (rest.size() >= 2 && rest[rest.size() - 2] == "==") {
     s.checkResult = true;
     if (!addinhost::parseArg(rest.back(), s.expected, error)) return false;
@@ -258,20 +271,39 @@ bool Host::parse(std::vector<std::string> words, Step& s, std::string& error) {
     if (!addinhost::parseArg(w, a, error)) return false;
     s.args.push_back(a);
   }
+  return true;
+}
 
-  if (s.verb != Step::Call) {
-    s.number = c_->findProp(u16(s.name));
-    if (s.number < 0) {
-      error = "unknown property " + s.name + " (addin-host props lists them)";
-      return false;
-    }
-    size_t want = s.verb == Step::Get ? 0 : 1;
-    if (s.args.size() != want) {
-      error = s.verb == Step::Get ? "get takes a property name only" : "set takes a property name and one value";
-      return false;
-    }
-    return true;
+bool Host::parse(std::vector<std::string> words, Step& s, std::string& error) {
+  size_t i = 0;
+  if (!parseExpectation(words, i, s, error)) return false;
+  if (i < words.size() && (words[i] == "proc" || words[i] == "func")) s.form = words[i++] == "proc" ? Step::Proc : Step::Func;
+  if (i < words.size() && s.form == Step::Auto && (words[i] == "get" || words[i] == "set"))
+    s.verb = words[i++] == "get" ? Step::Get : Step::Set;
+  if (i >= words.size()) {
+    error = "no method or property name";
+    return false;
   }
+  s.name = words[i++];
+  if (!parseArguments(std::vector<std::string>(words.begin() + static_cast<long>(i), words.end()), s, error)) return false;
+  return s.verb == Step::Call ? resolveMethod(s, error) : resolveProperty(s, error);
+}
+
+bool Host::resolveProperty(Step& s, std::string& error) {
+  s.number = c_->findProp(u16(s.name));
+  if (s.number < 0) {
+    error = "unknown property " + s.name + " (addin-host props lists them)";
+    return false;
+  }
+  size_t want = s.verb == Step::Get ? 0 : 1;
+  if (s.args.size() != want) {
+    error = s.verb == Step::Get ? "get takes a property name only" : "set takes a property name and one value";
+    return false;
+  }
+  return true;
+}
+
+bool Host::resolveMethod(Step& s, std::string& error) {
   s.number = c_->findMethod(u16(s.name));
   if (s.number < 0) {
     error = "unknown method " + s.name + suggest(s.name);
@@ -331,46 +363,38 @@ std::string Host::describeCall(const Step& s, const std::vector<Value>& values) 
   return out + ")";
 }
 
-bool Host::run(const Step& s) {
-  std::string prefix = s.line > 0 ? "line " + std::to_string(s.line) : "call";
-  std::string pad(6, ' ');
+Value Host::expectedValue(const Step& s) {
+  if (s.expected.kind != Arg::Variable) return s.expected.value;
+  return vars_.count(s.expected.name) ? vars_[s.expected.name] : Value::empty();
+}
 
-  if (s.verb != Step::Call) {
-    bool ok = true;
-    std::string detail;
-    if (s.verb == Step::Get) {
-      auto v = c_->getProperty(s.number);
-      ok = v.has_value();
-      detail = ok ? addinhost::formatValue(*v) : "refused";
-      if (ok && s.checkResult) {
-        Value want = s.expected.value;
-        if (s.expected.kind == Arg::Variable) want = vars_.count(s.expected.name) ? vars_[s.expected.name] : Value::empty();
-        if (!sameValue(*v, want)) ok = false, detail += ", expected " + addinhost::formatValue(want);
-      }
-      if (v) vars_[s.name] = *v;
-    } else {
-      ok = c_->setProperty(s.number, s.args[0].value);
-      detail = ok ? "accepted" : "refused";
+bool Host::runProperty(const Step& s, const std::string& prefix) {
+  bool ok = true;
+  std::string detail;
+  if (s.verb == Step::Get) {
+    auto v = c_->getProperty(s.number);
+    ok = v.has_value();
+    detail = ok ? addinhost::formatValue(*v) : "refused";
+    if (ok && s.checkResult) {
+      Value want = expectedValue(s);
+      if (!sameValue(*v, want)) ok = false, detail += ", expected " + addinhost::formatValue(want);
     }
-    bool good = ok != s.expectFail;
-    (good ? okCount_ : unexpected_)++;
-    std::printf("[%s] %-4s %s %s = %s\n", prefix.c_str(), good ? "ok" : "FAIL", s.verb == Step::Get ? "get" : "set",
-                s.name.c_str(), detail.c_str());
-    std::fflush(stdout);
-    return good;
+    if (v) vars_[s.name] = *v;
+  } else {
+    ok = c_->setProperty(s.number, s.args[0].value);
+    detail = ok ? "accepted" : "refused";
   }
+  bool good = ok != s.expectFail;
+  (good ? okCount_ : unexpected_)++;
+  std::printf("[%s] %-4s %s %s = %s\n", prefix.c_str(), good ? "ok" : "FAIL", s.verb == Step::Get ? "get" : "set",
+              s.name.c_str(), detail.c_str());
+  std::fflush(stdout);
+  return good;
+}
 
-  std::vector<Value> values;
-  std::string error;
-  if (!argsToValues(s, values, error)) {
-    ++unexpected_;
-    std::printf("[%s] FAIL %s: %s\n", prefix.c_str(), s.name.c_str(), error.c_str());
-    return false;
-  }
-  auto english = c_->methodName(s.number, 0);
-  std::u16string method = english ? *english : u"";
-
-  // The trace: the component gets the pty, the relay the real port.
+// Notes the device a call opens; under --trace the component gets the pty
+// and the relay the real port.
+void Host::followPort(const std::u16string& method, std::vector<Value>& values) {
   if (method == u"SetParameter" && values.size() == 2 && values[0].type == L::VT_PWSTR && values[0].text == u"Port") {
     lastDevice_ = portDevice(values[1]);
     if (trace_) {
@@ -388,13 +412,11 @@ bool Host::run(const Step& s) {
     lastDevice_ = "/dev/ttyS" + std::to_string(n - 1);
     if (trace_) std::printf("trace: OpenPort opens %s itself and is not traced; use SetParameter \"Port\" and Open\n", lastDevice_.c_str());
   }
+}
 
-  bool function = s.form == Step::Func || (s.form == Step::Auto && c_->hasRetVal(s.number));
-  std::printf("[%s] %s%s\n", prefix.c_str(), s.form == Step::Auto ? "" : function ? "func " : "proc ",
-              describeCall(s, values).c_str());
-  std::fflush(stdout);
-  abihost::CallResult r = function ? c_->callFunc(s.number, values) : c_->callProc(s.number, values);
-
+// "answer true, result ..., out[i] ...": the outputs of a call; captured
+// outputs and the result are kept as variables.
+std::string Host::describeAnswer(const Step& s, const std::vector<Value>& values, const abihost::CallResult& r, bool function) {
   std::string answer = std::string("answer ") + (r.ok ? "true" : "false");
   if (function) answer += ", result " + addinhost::formatValue(r.result);
   for (size_t i = 0; i < r.args.size() && i < values.size(); ++i) {
@@ -403,55 +425,90 @@ bool Host::run(const Step& s) {
     if (captured || !(r.args[i] == values[i])) answer += ", out[" + std::to_string(i) + "] " + addinhost::formatValue(r.args[i]);
   }
   if (function) vars_["result"] = r.result;
+  return answer;
+}
 
-  std::string code;
-  std::u16string description;
-  long counter = 0;
-  std::vector<std::u16string> fields;
-  errorState(code, description, counter, fields);
-  std::string state = "ErrorCode " + code + " " + addinhost::quote(u8(description)) + ", Counter " + std::to_string(counter);
-  for (size_t i = 0; i < fields.size(); ++i) state += " [" + std::to_string(i) + "]" + addinhost::quote(u8(fields[i]));
-
-  bool deviceError = code != "0000" || description != noError_;
+// Whether the call failed, and why: the component's answer, the printer's
+// error state, OpenPort's result code, a result check, host-side problems.
+bool Host::failure(const Step& s, const Outcome& o, std::string& why) {
+  const abihost::CallResult& r = o.result;
+  bool deviceError = o.code != "0000" || o.description != noError_;
   bool failed = !r.ok || deviceError;
-  std::string why;
   if (!r.ok) {
     why = "the component answered false";
   } else if (deviceError) {
     auto open = c_->getProperty(u"IsOpen");
-    why = code != "0000" ? "printer error " + code : "no answer from the printer";
+    why = o.code != "0000" ? "printer error " + o.code : "no answer from the printer";
     if (open && open->type == L::VT_BOOL && !open->boolean) why += " (the port is not open)";
   }
   // OpenPort reports a port it could not open only in its result code.
-  if (method == u"OpenPort" && function && r.ok && r.result.integer != 0 && r.result.integer != 8) {
+  if (o.method == u"OpenPort" && o.function && r.ok && r.result.integer != 0 && r.result.integer != 8) {
     failed = true;
     why = "OpenPort answered " + std::to_string(r.result.integer) + ": the port was not opened";
   }
   if (s.checkResult && !failed) {
-    Value want = s.expected.value;
-    if (s.expected.kind == Arg::Variable) want = vars_.count(s.expected.name) ? vars_[s.expected.name] : Value::empty();
+    Value want = expectedValue(s);
     if (!sameValue(r.result, want)) failed = true, why = "result " + addinhost::formatValue(r.result) + ", expected " + addinhost::formatValue(want);
   }
   for (const auto& p : r.problems) why += (why.empty() ? "" : "; ") + std::string("host-side problem: ") + p;
-  if (!r.problems.empty()) failed = true;
+  return failed || !r.problems.empty();
+}
 
+// The verdict line after "=>"; counts the step. True when the outcome was
+// the expected one.
+bool Host::judge(const Step& s, const Outcome& o, std::string& verdict) {
+  std::string why;
+  bool failed = failure(s, o, why);
   bool good;
-  std::string verdict;
   if (s.expectFail) {
-    bool codeMatches = s.expectCode.empty() || s.expectCode == code;
-    good = failed && codeMatches && r.problems.empty();
+    bool codeMatches = s.expectCode.empty() || s.expectCode == o.code;
+    good = failed && codeMatches && o.result.problems.empty();
     verdict = good ? "ok, failed as expected (" + why + ")"
-                   : failed ? "FAIL: failed with " + code + ", expected " + s.expectCode
+                   : failed ? "FAIL: failed with " + o.code + ", expected " + s.expectCode
                             : "FAIL: succeeded, expected to fail";
   } else {
     good = !failed;
     verdict = good ? "ok" : "FAIL: " + why;
   }
-  if (failed && (method == u"Open" || method == u"OpenPort" || method == u"DeviceTest") && !lastDevice_.empty() &&
+  if (failed && (o.method == u"Open" || o.method == u"OpenPort" || o.method == u"DeviceTest") && !lastDevice_.empty() &&
       !exists(lastDevice_))
     verdict += " (port " + lastDevice_ + " does not exist)";
   (good ? (s.expectFail ? expectedFailures_ : okCount_) : unexpected_)++;
+  return good;
+}
 
+bool Host::run(const Step& s) {
+  std::string prefix = s.line > 0 ? "line " + std::to_string(s.line) : "call";
+  if (s.verb != Step::Call) return runProperty(s, prefix);
+
+  std::vector<Value> values;
+  std::string error;
+  if (!argsToValues(s, values, error)) {
+    ++unexpected_;
+    std::printf("[%s] FAIL %s: %s\n", prefix.c_str(), s.name.c_str(), error.c_str());
+    return false;
+  }
+  Outcome o;
+  auto english = c_->methodName(s.number, 0);
+  o.method = english ? *english : u"";
+  followPort(o.method, values);
+
+  o.function = s.form == Step::Func || (s.form == Step::Auto && c_->hasRetVal(s.number));
+  std::printf("[%s] %s%s\n", prefix.c_str(), s.form == Step::Auto ? "" : o.function ? "func " : "proc ",
+              describeCall(s, values).c_str());
+  std::fflush(stdout);
+  o.result = o.function ? c_->callFunc(s.number, values) : c_->callProc(s.number, values);
+  std::string answer = describeAnswer(s, values, o.result, o.function);
+
+  long counter = 0;
+  std::vector<std::u16string> fields;
+  errorState(o.code, o.description, counter, fields);
+  std::string state = "ErrorCode " + o.code + " " + addinhost::quote(u8(o.description)) + ", Counter " + std::to_string(counter);
+  for (size_t i = 0; i < fields.size(); ++i) state += " [" + std::to_string(i) + "]" + addinhost::quote(u8(fields[i]));
+
+  std::string verdict;
+  bool good = judge(s, o, verdict);
+  const std::string pad(6, ' ');
   std::printf("%s%s\n%s%s\n%s=> %s\n", pad.c_str(), answer.c_str(), pad.c_str(), state.c_str(), pad.c_str(), verdict.c_str());
   std::fflush(stdout);
   return good;
@@ -492,54 +549,61 @@ void Host::listProps() {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The command line: options, then the command and its words.
+struct Options {
   std::string lib;
   bool trace = false, stopOnError = false;
   std::vector<std::pair<std::string, std::string>> vars;
-  std::vector<std::string> rest;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (!rest.empty() && rest[0] == "call") {  // after "call", everything is the call
-      rest.push_back(a);
-      continue;
-    }
-    if (a == "-h" || a == "--help") {
-      usage(stdout);
-      return kOk;
-    } else if (a == "--lib" && i + 1 < argc) {
-      lib = argv[++i];
-    } else if (a == "--trace") {
-      trace = true;
-    } else if (a == "--stop-on-error") {
-      stopOnError = true;
-    } else if (a == "--var" && i + 1 < argc) {
-      std::string v = argv[++i];
-      size_t eq = v.find('=');
-      if (eq == std::string::npos || eq == 0) {
-        std::fprintf(stderr, "addin-host: --var wants NAME=VALUE, not %s\n", v.c_str());
-        return kUsage;
-      }
-      vars.emplace_back(v.substr(0, eq), v.substr(eq + 1));
-    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-      std::fprintf(stderr, "addin-host: unknown option %s\n\n", a.c_str());
-      usage(stderr);
-      return kUsage;
-    } else {
-      rest.push_back(a);
-    }
+  std::vector<std::string> rest;  // the command and its words
+};
+
+// Reads the command line; an exit status when the program ends here.
+std::optional<int> readOptions(int argc, char** argv, Options& o) {
+  bool help = false;
+  cli::Grammar g;
+  g.operands = &o.rest;
+  g.verbatimAfter = "call";  // after "call", everything is the call
+  g.options = {
+      {"--help", "-h", false, [&](const std::string&) { return help = true; }, true},
+      {"--lib", "", true, [&](const std::string& v) { return o.lib = v, true; }},
+      {"--trace", "", false, [&](const std::string&) { return o.trace = true; }},
+      {"--stop-on-error", "", false, [&](const std::string&) { return o.stopOnError = true; }},
+      {"--var", "", true, [&](const std::string& v) {
+         size_t eq = v.find('=');
+         if (eq == std::string::npos || eq == 0) return false;
+         o.vars.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+         return true;
+       }},
+  };
+  cli::Outcome r = cli::read(argc, argv, g);
+  if (r.kind == cli::Outcome::Stopped && help) {
+    usage(stdout);
+    return kOk;
   }
-  if (rest.empty()) {
+  if (r.kind == cli::Outcome::BadValue) {
+    std::fprintf(stderr, "addin-host: --var wants NAME=VALUE, not %s\n", r.value.c_str());
+    return kUsage;
+  }
+  if (r.kind != cli::Outcome::Done) {
+    std::fprintf(stderr, "addin-host: unknown option %s\n\n", r.word.c_str());
     usage(stderr);
     return kUsage;
   }
-  const std::string command = rest[0];
+  if (o.rest.empty()) {
+    usage(stderr);
+    return kUsage;
+  }
+  const std::string& command = o.rest[0];
   if (command != "call" && command != "run" && command != "methods" && command != "props") {
     std::fprintf(stderr, "addin-host: unknown command %s (call, run, methods, props)\n", command.c_str());
     return kUsage;
   }
+  return std::nullopt;
+}
 
+// The library named by --lib, else the one found next to the program; null
+// with a message when there is none or it cannot be loaded.
+std::unique_ptr<abihost::Component> loadComponent(std::string lib) {
   if (lib.empty()) {
     std::vector<std::string> looked;
     lib = defaultLibrary(looked);
@@ -548,95 +612,113 @@ int main(int argc, char** argv) {
       for (const auto& d : looked) where += "\n  " + d;
       std::fprintf(stderr, "addin-host: %s not found; looked in:%s\ngive the library with --lib PATH\n", kLibraryName,
                    where.c_str());
-      return kUsage;
+      return nullptr;
     }
   } else if (!exists(lib)) {
     std::fprintf(stderr, "addin-host: no library at %s\n", lib.c_str());
-    return kUsage;
+    return nullptr;
   }
-
-  std::unique_ptr<abihost::Component> component;
   try {
     auto library = std::make_shared<abihost::Library>(lib);
-    component = std::make_unique<abihost::Component>(library);
+    return std::make_unique<abihost::Component>(library);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "addin-host: cannot load %s: %s\n", lib.c_str(), e.what());
-    return kUsage;
+    return nullptr;
   }
-  Host host(std::move(component), trace);
-  for (const auto& [name, text] : vars) {
+}
+
+// The steps of a scenario; every line is checked before the first call
+// reaches the printer. False when the file cannot be read or a line is wrong.
+bool readScenario(Host& host, const std::vector<std::string>& rest, std::vector<Step>& steps) {
+  if (rest.size() != 2) {
+    std::fprintf(stderr, "addin-host: run takes one scenario file (or - for standard input)\n");
+    return false;
+  }
+  std::ifstream file;
+  std::istream* in = &std::cin;
+  if (rest[1] != "-") {
+    file.open(rest[1]);
+    if (!file) {
+      std::fprintf(stderr, "addin-host: cannot read scenario %s\n", rest[1].c_str());
+      return false;
+    }
+    in = &file;
+  }
+  std::string text;
+  int number = 0, bad = 0;
+  while (std::getline(*in, text)) {
+    ++number;
+    std::vector<std::string> words;
+    std::string error;
+    Step s;
+    s.line = number;
+    s.source = text;
+    if (addinhost::splitWords(text, words, error) && words.empty()) continue;
+    if (error.empty()) host.parse(words, s, error);
+    if (!error.empty()) {
+      std::fprintf(stderr, "%s:%d: %s\n", rest[1].c_str(), number, error.c_str());
+      ++bad;
+      continue;
+    }
+    steps.push_back(s);
+  }
+  return bad == 0;
+}
+
+// The steps of "call" or "run"; false after a message when they are wrong.
+bool readSteps(Host& host, const std::vector<std::string>& rest, std::vector<Step>& steps) {
+  if (rest[0] != "call") return readScenario(host, rest, steps);
+  Step s;
+  s.line = 0;
+  std::string error;
+  if (!host.parse(std::vector<std::string>(rest.begin() + 1, rest.end()), s, error)) {
+    std::fprintf(stderr, "addin-host: %s\n", error.c_str());
+    return false;
+  }
+  steps.push_back(s);
+  return true;
+}
+
+int runSteps(Host& host, const std::vector<Step>& steps, const Options& o) {
+  for (const auto& s : steps) {
+    if (!host.run(s) && o.stopOnError) {
+      std::printf("addin-host: stopped at line %d (--stop-on-error)\n", s.line);
+      break;
+    }
+  }
+  host.finish();
+  int status = o.rest[0] == "run" ? host.summary(steps.size()) : host.status();
+  for (const auto& p : host.problems()) {
+    std::printf("addin-host: host-side problem: %s\n", p.c_str());
+    status = kFailed;
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (auto exit = readOptions(argc, argv, o)) return *exit;
+  std::unique_ptr<abihost::Component> component = loadComponent(o.lib);
+  if (!component) return kUsage;
+  Host host(std::move(component), o.trace);
+  for (const auto& [name, text] : o.vars) {
     Arg a;
     std::string error;
     host.vars()[name] = addinhost::parseArg(text, a, error) && a.kind == Arg::Given ? a.value : Value::text_(u16(text));
   }
 
+  const std::string& command = o.rest[0];
   if (command == "methods") {
-    host.listMethods(rest.size() > 1 ? rest[1] : "");
+    host.listMethods(o.rest.size() > 1 ? o.rest[1] : "");
     return kOk;
   }
   if (command == "props") {
     host.listProps();
     return kOk;
   }
-
   std::vector<Step> steps;
-  if (command == "call") {
-    Step s;
-    s.line = 0;
-    std::string error;
-    if (!host.parse(std::vector<std::string>(rest.begin() + 1, rest.end()), s, error)) {
-      std::fprintf(stderr, "addin-host: %s\n", error.c_str());
-      return kUsage;
-    }
-    steps.push_back(s);
-  } else {
-    if (rest.size() != 2) {
-      std::fprintf(stderr, "addin-host: run takes one scenario file (or - for standard input)\n");
-      return kUsage;
-    }
-    std::ifstream file;
-    std::istream* in = &std::cin;
-    if (rest[1] != "-") {
-      file.open(rest[1]);
-      if (!file) {
-        std::fprintf(stderr, "addin-host: cannot read scenario %s\n", rest[1].c_str());
-        return kUsage;
-      }
-      in = &file;
-    }
-    // Every line is checked before the first call reaches the printer.
-    std::string text;
-    int number = 0, bad = 0;
-    while (std::getline(*in, text)) {
-      ++number;
-      std::vector<std::string> words;
-      std::string error;
-      Step s;
-      s.line = number;
-      s.source = text;
-      if (addinhost::splitWords(text, words, error) && words.empty()) continue;
-      if (error.empty()) host.parse(words, s, error);
-      if (!error.empty()) {
-        std::fprintf(stderr, "%s:%d: %s\n", rest[1].c_str(), number, error.c_str());
-        ++bad;
-        continue;
-      }
-      steps.push_back(s);
-    }
-    if (bad) return kUsage;
-  }
-
-  for (const auto& s : steps) {
-    if (!host.run(s) && stopOnError) {
-      std::printf("addin-host: stopped at line %d (--stop-on-error)\n", s.line);
-      break;
-    }
-  }
-  host.finish();
-  int status = command == "run" ? host.summary(steps.size()) : host.status();
-  for (const auto& p : host.problems()) {
-    std::printf("addin-host: host-side problem: %s\n", p.c_str());
-    status = kFailed;
-  }
-  return status;
+  if (!readSteps(host, o.rest, steps)) return kUsage;
+  return runSteps(host, steps, o);
 }

@@ -113,6 +113,74 @@ bool validName(const std::string& s) {
   return true;
 }
 
+// A value of a signed or unsigned integer TYPE. Sets `known` when TYPE is
+// one; returns what the text is not, or nullptr when it was taken.
+const char* integerValue(const std::string& type, const std::string& text, Value& out, bool& known) {
+  long long i = 0;
+  unsigned long long u = 0;
+  auto inRange = [&](long long lo, long long hi) { return wholeNumber(text, i) && i >= lo && i <= hi; };
+  auto uRange = [&](unsigned long long hi) { return unsignedNumber(text, u) && u <= hi; };
+  known = true;
+  if (type == "i1") {
+    if (!inRange(-128, 127)) return "not an I1 (-128..127)";
+    out = Value::i1(static_cast<int8_t>(i));
+  } else if (type == "i2") {
+    if (!inRange(-32768, 32767)) return "not an I2 (-32768..32767)";
+    out = Value::i2(static_cast<int16_t>(i));
+  } else if (type == "i4" || type == "int") {
+    if (!inRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max())) return "not a 32-bit integer";
+    out = type == "int" ? Value::int_(static_cast<int32_t>(i)) : Value::i4(static_cast<int32_t>(i));
+  } else if (type == "i8") {
+    if (!wholeNumber(text, i)) return "not a 64-bit integer";
+    out = Value::i8(i);
+  } else if (type == "ui1") {
+    if (!uRange(255)) return "not a UI1 (0..255)";
+    out = Value::ui1(static_cast<uint8_t>(u));
+  } else if (type == "ui2") {
+    if (!uRange(65535)) return "not a UI2 (0..65535)";
+    out = Value::ui2(static_cast<uint16_t>(u));
+  } else if (type == "ui4" || type == "uint") {
+    if (!uRange(std::numeric_limits<uint32_t>::max())) return "not an unsigned 32-bit integer";
+    out = type == "uint" ? Value::uint_(static_cast<uint32_t>(u)) : Value::ui4(static_cast<uint32_t>(u));
+  } else if (type == "ui8") {
+    if (!unsignedNumber(text, u)) return "not an unsigned 64-bit integer";
+    out = Value::ui8(u);
+  } else {
+    known = false;
+  }
+  return nullptr;
+}
+
+// A value of any other TYPE (texts, reals, bool, date), as integerValue.
+const char* otherValue(const std::string& type, const std::string& text, Value& out, bool& known) {
+  long long i = 0;
+  double r = 0;
+  bool b = false;
+  known = true;
+  if (type == "s" || type == "str" || type == "text") {
+    out = Value::text_(abihost::fromUtf8(text));
+  } else if (type == "pstr") {
+    out = Value::pstr(text);
+  } else if (type == "blob") {
+    out = Value::blob(text);
+  } else if (type == "r4" || type == "r8") {
+    if (wholeNumber(text, i))
+      r = static_cast<double>(i);
+    else if (!realNumber(text, r))
+      return "not a number";
+    out = type == "r4" ? Value::r4(static_cast<float>(r)) : Value::r8(r);
+  } else if (type == "bool") {
+    if (!boolean(text, b)) return "not true or false";
+    out = Value::boolean_(b);
+  } else if (type == "date") {
+    if (!parseDate(text, r)) return "not a date YYYY-MM-DD[THH:MM:SS]";
+    out = Value::date(r);
+  } else {
+    known = false;
+  }
+  return nullptr;
+}
+
 // "TYPE:VALUE" with a known TYPE; false with an empty error when the word
 // has no such prefix.
 bool typed(const std::string& word, Value& out, std::string& error) {
@@ -123,62 +191,13 @@ bool typed(const std::string& word, Value& out, std::string& error) {
   std::string text = raw;
   if (!raw.empty() && raw[0] == '"' && !unquote(raw, text, error)) return false;
 
-  auto bad = [&](const char* what) {
-    error = "'" + word + "': " + what;
+  bool known = false;
+  const char* wrong = integerValue(type, text, out, known);
+  if (!known) wrong = otherValue(type, text, out, known);
+  if (!known) return false;  // not a type prefix: the word is something else
+  if (wrong) {
+    error = "'" + word + "': " + wrong;
     return false;
-  };
-  long long i = 0;
-  unsigned long long u = 0;
-  double r = 0;
-  bool b = false;
-  auto inRange = [&](long long lo, long long hi) { return wholeNumber(text, i) && i >= lo && i <= hi; };
-  auto uRange = [&](unsigned long long hi) { return unsignedNumber(text, u) && u <= hi; };
-
-  if (type == "s" || type == "str" || type == "text") {
-    out = Value::text_(abihost::fromUtf8(text));
-  } else if (type == "pstr") {
-    out = Value::pstr(text);
-  } else if (type == "blob") {
-    out = Value::blob(text);
-  } else if (type == "i1") {
-    if (!inRange(-128, 127)) return bad("not an I1 (-128..127)");
-    out = Value::i1(static_cast<int8_t>(i));
-  } else if (type == "i2") {
-    if (!inRange(-32768, 32767)) return bad("not an I2 (-32768..32767)");
-    out = Value::i2(static_cast<int16_t>(i));
-  } else if (type == "i4" || type == "int") {
-    if (!inRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()))
-      return bad("not a 32-bit integer");
-    out = type == "int" ? Value::int_(static_cast<int32_t>(i)) : Value::i4(static_cast<int32_t>(i));
-  } else if (type == "i8") {
-    if (!wholeNumber(text, i)) return bad("not a 64-bit integer");
-    out = Value::i8(i);
-  } else if (type == "ui1") {
-    if (!uRange(255)) return bad("not a UI1 (0..255)");
-    out = Value::ui1(static_cast<uint8_t>(u));
-  } else if (type == "ui2") {
-    if (!uRange(65535)) return bad("not a UI2 (0..65535)");
-    out = Value::ui2(static_cast<uint16_t>(u));
-  } else if (type == "ui4" || type == "uint") {
-    if (!uRange(std::numeric_limits<uint32_t>::max())) return bad("not an unsigned 32-bit integer");
-    out = type == "uint" ? Value::uint_(static_cast<uint32_t>(u)) : Value::ui4(static_cast<uint32_t>(u));
-  } else if (type == "ui8") {
-    if (!unsignedNumber(text, u)) return bad("not an unsigned 64-bit integer");
-    out = Value::ui8(u);
-  } else if (type == "r4" || type == "r8") {
-    if (wholeNumber(text, i))
-      r = static_cast<double>(i);
-    else if (!realNumber(text, r))
-      return bad("not a number");
-    out = type == "r4" ? Value::r4(static_cast<float>(r)) : Value::r8(r);
-  } else if (type == "bool") {
-    if (!boolean(text, b)) return bad("not true or false");
-    out = Value::boolean_(b);
-  } else if (type == "date") {
-    if (!parseDate(text, r)) return bad("not a date YYYY-MM-DD[THH:MM:SS]");
-    out = Value::date(r);
-  } else {
-    return false;  // not a type prefix: the word is something else
   }
   return true;
 }

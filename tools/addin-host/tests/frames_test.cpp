@@ -88,7 +88,25 @@ TEST(Frames, DamageIsShownNotHidden) {
 
 TEST(Frames, TextInTheSystemCodePageIsShownAsLetters) {
   EXPECT_EQ(bytesAsText("\xCC\xEE\xEB\xEE\xEA\xEE;1"), "Молоко;1");
+  EXPECT_EQ(bytesAsText("\xA8\xB9\x88"), "Ё№€");
   EXPECT_EQ(bytesAsText(std::string("a\x04\x00", 3)), "a\\x04\\x00");
+  // Unassigned in the code page: shown as the byte.
+  EXPECT_EQ(bytesAsText("\x98"), "\\x98");
+}
+
+// The trace shows an answer as the component reads it: a field longer than
+// the component keeps is shown cut where the component cuts it.
+TEST(Frames, AnswerFieldsAreTheComponentsReading) {
+  const std::string field(160, 'x');
+  const std::string data = "0000;" + field + ";\x04\x80\x80\x80\x80\x80\x80";
+  uint8_t frame[256];
+  size_t n = ostrel::frame::buildRequest(0x80, 5, data, frame, sizeof frame);
+  ASSERT_GT(n, 0u);
+  WireEvent e = decodeFrame(std::vector<uint8_t>(frame, frame + n));
+  ASSERT_TRUE(e.answer);
+  EXPECT_TRUE(e.checked && e.lengthOk && e.checksumOk);
+  ASSERT_EQ(e.fields.size(), 1u);
+  EXPECT_EQ(e.fields[0], field.substr(0, ostrel::kAnswerSlotSize - 1));
 }
 
 TEST(Frames, StatusInWords) {
