@@ -14,6 +14,7 @@ CommandContext::CommandContext(Clock& clock, const Timings& timings, PortFactory
 void CommandContext::reset() {
   link_.reset();
   port_ = PortState{};
+  portFailure_.clear();
   for (auto& slot : driver_.slots) slot = DeviceSlot{};
 }
 
@@ -38,11 +39,13 @@ void CommandContext::passThroughLastCmd(const Call& call, uint16_t mask) {
 
 void CommandContext::send(uint8_t code, std::string_view data, int advances) {
   for (int i = 0; i < advances; ++i) link_.advanceSequence();
+  portFailure_.clear();
   link_.exchange(port_.handle, code, data);
 }
 
 void CommandContext::sendNext(uint8_t code, std::string_view data) {
   link_.stepSequence();
+  portFailure_.clear();
   link_.exchange(port_.handle, code, data);
 }
 
