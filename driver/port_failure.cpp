@@ -25,7 +25,7 @@ PortProblem probeOpen(const std::string& device) {
     CloseHandle(handle);
     return PortProblem::NotOpened;
   }
-  switch (GetLastError()) {
+  switch (::GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
