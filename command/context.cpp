@@ -15,6 +15,7 @@ void CommandContext::reset() {
   link_.reset();
   primed_ = false;
   port_ = PortState{};
+  portFailure_.clear();
   for (auto& slot : driver_.slots) slot = DeviceSlot{};
 }
 
@@ -40,6 +41,7 @@ void CommandContext::passThroughLastCmd(const Call& call, uint16_t mask) {
 
 void CommandContext::send(uint8_t code, std::string_view data, int advances) {
   for (int i = 0; i < advances; ++i) link_.advanceSequence();
+  portFailure_.clear();
   if (!primed_ && !prime()) return;
   link_.exchange(port_.handle, code, data);
 }
@@ -63,6 +65,7 @@ bool CommandContext::prime() {
 
 void CommandContext::sendNext(uint8_t code, std::string_view data) {
   link_.stepSequence();
+  portFailure_.clear();
   link_.exchange(port_.handle, code, data);
 }
 

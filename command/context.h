@@ -65,7 +65,7 @@ class CommandContext {
   CommandContext(Clock& clock, const Timings& timings, PortFactory ports);
 
   // The state after Init: no port, counter 255, an empty answer, no
-  // devices. LastCmd and the driver's settings are kept.
+  // devices, no port failure. LastCmd and the driver's settings are kept.
   void reset();
 
   // ---- ports ----
@@ -108,6 +108,14 @@ class CommandContext {
   std::u16string errorCodeText() const;
   std::u16string_view errorMessage() const;
 
+  // ---- a port that could not be used ----
+  // What GetLastError reports in place of the last answer after the driver
+  // failed on the port itself ("<message>: <code>"); empty when the last
+  // answer stands. The next exchange, and Init, clear it.
+  const std::u16string& portFailure() const { return portFailure_; }
+  void setPortFailure(std::u16string text) { portFailure_ = std::move(text); }
+  void clearPortFailure() { portFailure_.clear(); }
+
   // ---- the equipment driver ----
   DriverState& driver() { return driver_; }
   // The port of the connected device with this identifier, or null.
@@ -122,6 +130,7 @@ class CommandContext {
   Link link_;
   PortState port_;
   std::u16string lastCmd_;
+  std::u16string portFailure_;
   DriverState driver_;
   // False until the printer on the current port has answered once since
   // Init or the last close (see prime()).

@@ -29,6 +29,12 @@ std::string serialDeviceForNumber(int n) {
   return "\\\\.\\COM" + std::to_string(n);
 }
 
+// The form offers COM1 to COM9 as 0 to 8; a larger index names COM(n+1).
+std::string serialDeviceForFormIndex(int index) {
+  if (index < 0 || index > 254) return std::string();
+  return serialDeviceForNumber(index + 1);
+}
+
 std::string serialDeviceForSetting(const std::string& setting) {
   if (setting.empty()) return std::string();
   long long n = comNumber(setting);
@@ -42,6 +48,16 @@ std::string serialDeviceForSetting(const std::string& setting) {
 std::string serialDeviceForNumber(int n) {
   if (n < 1) return std::string();
   return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+// The form offers /dev/ttyS0 to /dev/ttyS8 as 0 to 8 (the ports COM1 to COM9
+// name), then the USB adapters: /dev/ttyUSB0 to /dev/ttyUSB3 as 9 to 12 and
+// /dev/ttyACM0 to /dev/ttyACM3 as 13 to 16.
+std::string serialDeviceForFormIndex(int index) {
+  if (index >= 0 && index <= 8) return serialDeviceForNumber(index + 1);
+  if (index >= 9 && index <= 12) return "/dev/ttyUSB" + std::to_string(index - 9);
+  if (index >= 13 && index <= 16) return "/dev/ttyACM" + std::to_string(index - 13);
+  return std::string();
 }
 
 std::string serialDeviceForSetting(const std::string& setting) {

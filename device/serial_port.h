@@ -53,6 +53,13 @@ std::unique_ptr<SerialPort> createSystemSerialPort();
 // Windows. Empty for n < 1 (no such port).
 std::string serialDeviceForNumber(int n);
 
+// Device name of the settings form's Port value `index`, as the form of this
+// system labels it: on Windows COM(index+1); on POSIX /dev/ttyS0 to
+// /dev/ttyS8 for 0 to 8 (the devices of COM1 to COM9), /dev/ttyUSB0 to
+// /dev/ttyUSB3 for 9 to 12, /dev/ttyACM0 to /dev/ttyACM3 for 13 to 16.
+// Empty for any other index.
+std::string serialDeviceForFormIndex(int index);
+
 // Device name for the driver's Port setting: "COMn" (any case of the letters
 // is not accepted: exactly "COM" and digits) names port n; on POSIX a text
 // starting with "/" is a device path used as it stands; on Windows any other

@@ -39,11 +39,11 @@ bool GetDescription(CommandContext&, Call& call) {
   return true;
 }
 
+// The last answer's message and code; after a port failure, the failure.
 bool GetLastError(CommandContext& context, Call& call) {
   if (!call.has(0)) return false;
-  std::u16string text(context.errorMessage());
-  text += u": ";
-  text += context.errorCodeText();
+  std::u16string text = context.portFailure();
+  if (text.empty()) text.append(context.errorMessage()).append(u": ").append(context.errorCodeText());
   if (!call.outText(0, text)) return false;
   call.resultI4(1);
   return true;

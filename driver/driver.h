@@ -10,6 +10,20 @@ inline std::string PasswordField(std::string_view rest = {}) {
   return std::string(kDefaultPassword) + ";" + std::string(rest);
 }
 
+// Why the driver could not use a port.
+enum class PortProblem { Missing, Busy, Denied, NotConfigured, NotOpened, NotClosed, NoIdentity };
+
+// Why opening `device` failed with `openCode` (device/serial_port.h): a port
+// that opened but could not be configured as such, a port that did not open
+// as the system explains it when asked again; no device at all is missing.
+PortProblem DiagnoseOpen(const std::string& device, uint8_t openCode);
+// The port as messages name it: the device ("COM3" without the "\\.\" of
+// Windows, "/dev/ttyUSB0"), else the Port setting as it stands.
+std::u16string PortLabel(const DriverSettings& settings, const std::string& device);
+// GetLastError's "<message>: <code>" for a port failure, the codes 01FF to
+// 07FF in the order of PortProblem; "Порт не задан: 00FF" for no label.
+std::u16string PortFailureText(PortProblem problem, std::u16string_view label);
+
 // Description and parameters.
 bool GetVersion(CommandContext& context, Call& call);
 bool GetDescription(CommandContext& context, Call& call);

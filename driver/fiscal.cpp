@@ -1,6 +1,8 @@
 // The standard fiscal methods. Each but OpenShift first checks that its
 // device identifier names a connected device; commands then go out on the
-// current port with the default operator password.
+// current port with the default operator password. A method that sends a
+// command answers the result true only when the printer accepted it; the
+// call itself succeeds whatever the printer answered.
 #include "command/numbers.h"
 #include "command/text.h"
 #include "driver/driver.h"
@@ -36,7 +38,7 @@ bool amountText(const Call& call, int i, std::u16string& out) {
 bool sendFixed(CommandContext& context, Call& call, uint8_t code, std::string_view rest) {
   if (!deviceKnown(context, call)) return false;
   context.send(code, PasswordField(rest));
-  call.resultBool(true);
+  call.resultBool(context.accepted());
   return true;
 }
 
@@ -56,20 +58,25 @@ bool OpenShift(CommandContext&, Call& call) {
 bool PrintNonFiscalString(CommandContext& context, Call& call) {
   if (!deviceKnown(context, call)) return false;
   // The device identifier stands where the password stands.
-  bool done = RunCommand(context, call, receipts::kPrintText);
-  call.resultBool(done);
-  return done;
+  if (!RunCommand(context, call, receipts::kPrintText)) {
+    call.resultBool(false);
+    return false;
+  }
+  call.resultBool(context.accepted());
+  return true;
 }
 
+// The identifier, the type and the barcode pass through LastCmd in turn:
+// afterwards it reads the barcode, or the type when the type is refused.
 bool PrintBarCode(CommandContext& context, Call& call) {
   if (!deviceKnown(context, call)) return false;
-  std::u16string identifier, type, barcode;
+  std::u16string type, barcode;
   std::string data;
-  if (!call.text(0, identifier) || !call.text(1, type) || !call.text(2, barcode)) return false;
+  if (!call.text(1, type) || !call.text(2, barcode)) return false;
   int typeCode = type == u"EAN13" ? 1 : type == u"CODE39" ? 5 : 0;
   if (typeCode == 0) {
-    // An unknown type: the identifier has been taken in, nothing is sent.
-    context.setLastCmd(identifier);
+    // An unknown type: taken in, nothing is sent.
+    context.setLastCmd(type);
     call.resultBool(false);
     return false;
   }
@@ -78,9 +85,9 @@ bool PrintBarCode(CommandContext& context, Call& call) {
     call.resultBool(false);
     return false;
   }
-  context.setLastCmd(identifier);
+  context.setLastCmd(barcode);
   context.send(code::kBarcode, data);
-  call.resultBool(true);
+  call.resultBool(context.accepted());
   return true;
 }
 
@@ -108,7 +115,7 @@ bool CashInOutcome(CommandContext& context, Call& call) {
     return false;
   context.setLastCmd(amount);
   context.send(code::kCashInOut, data, 2);
-  call.resultBool(true);
+  call.resultBool(context.accepted());
   return true;
 }
 
@@ -122,7 +129,7 @@ bool GetLineLength(CommandContext& context, Call& call) {
   const Answer& answer = context.answer();
   int32_t width = answer.fieldCount > 8 ? ParseLeadingInteger(answer.fields[8]) : 0;
   call.outI4(1, width);
-  call.resultBool(true);
+  call.resultBool(context.accepted());
   return true;
 }
 

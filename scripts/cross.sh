@@ -4,6 +4,14 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 PRESETS=(linux-x64 linux-x86 win-x64 win-x86)
 
+# The project VERSION of the top CMakeLists.txt, the one version number.
+project_version() {
+  sed -n 's/^project(AddInNativeOstrel VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt"
+}
+
+# The package scripts/bundle writes.
+bundle_path() { echo "$ROOT/dist/AddInNativeOstrel-$(project_version).zip"; }
+
 # The library file each preset builds, relative to its build directory.
 library_file() {
   case "$1" in

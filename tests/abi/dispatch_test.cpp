@@ -161,6 +161,14 @@ TEST_F(Dispatch, GetParametersGivesTheSettingsTextInBothForms) {
   std::string settings;
   for (const char* f : kSettingsFragments) settings += f;
   ASSERT_EQ(settings.rfind(R"(<?xml version="1.0" encoding="UTF-8" ?> <Settings>)", 0), 0u);
+  // This system's form names its own serial devices in place of COM1 to COM9.
+  std::string com, posix;
+  for (int i = 0; i < 9; ++i) com += "<Item Value=\"" + std::to_string(i) + "\">COM" + std::to_string(i + 1) + "</Item>";
+  for (int i = 0; i < 9; ++i) posix += "<Item Value=\"" + std::to_string(i) + "\">/dev/ttyS" + std::to_string(i) + "</Item>";
+  for (int i = 0; i < 4; ++i) posix += "<Item Value=\"" + std::to_string(9 + i) + "\">/dev/ttyUSB" + std::to_string(i) + "</Item>";
+  for (int i = 0; i < 4; ++i) posix += "<Item Value=\"" + std::to_string(13 + i) + "\">/dev/ttyACM" + std::to_string(i) + "</Item>";
+  ASSERT_NE(settings.find(com), std::string::npos);
+  settings.replace(settings.find(com), com.size(), posix);
 
   long n = method(u"GetParameters");
   CallResult f = c->callFunc(n, {Value::empty()});

@@ -4,7 +4,8 @@
 # architecture, every path it names is in the package and is a library of
 # that system and architecture, and each library this machine can run loads
 # and answers through the test host (tests/windows/host.c; Windows ones
-# under wine).
+# under wine), and that all of them carry the project's version
+# (check-version.sh).
 #
 #   check-bundle.sh ZIP [WINE64 [WINE32]]
 #
@@ -124,6 +125,12 @@ while read -r os arch path; do
       ;;
   esac
 done <"$work/components"
+
+if "$root/tests/bundle/check-version.sh" "$zip"; then
+  ok "one version in the package's name, every library and README"
+else
+  fail "one version in the package's name, every library and README"
+fi
 
 echo "bundle: $passed passed, $failed failed"
 ((failed == 0))
