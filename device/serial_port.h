@@ -46,6 +46,12 @@ class SerialPort {
   virtual int readSome(uint8_t* buffer, size_t capacity, uint32_t timeoutMs) = 0;
 };
 
+// Why a device would not open, asked of the system again after a failed
+// open: it does not exist, another program holds it, access is denied, or
+// something else. The probe takes no lock and changes no line setting.
+enum class OpenFailure { Missing, Busy, Denied, Other };
+OpenFailure probeOpenFailure(const std::string& device);
+
 // The backend of this operating system.
 std::unique_ptr<SerialPort> createSystemSerialPort();
 

@@ -255,4 +255,35 @@ class PosixSerialPort final : public SerialPort {
 
 std::unique_ptr<SerialPort> createSystemSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
+static OpenFailure fromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+    case EIO:  // a serial node with no hardware behind it
+      return OpenFailure::Missing;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return OpenFailure::Busy;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return OpenFailure::Denied;
+    default:
+      return OpenFailure::Other;
+  }
+}
+
+// Asks the system again why the device does not open: the open's own error,
+// or, when it opens now, whether another holder's lock is what kept it out.
+// The probe takes no lock and changes no line setting.
+OpenFailure probeOpenFailure(const std::string& device) {
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fromErrno(errno);
+  const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return locked ? OpenFailure::Busy : OpenFailure::Other;
+}
+
 }  // namespace ostrel

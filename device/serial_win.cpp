@@ -125,4 +125,25 @@ class WindowsSerialPort final : public SerialPort {
 
 std::unique_ptr<SerialPort> createSystemSerialPort() { return std::make_unique<WindowsSerialPort>(); }
 
+// Asks the system again why the device does not open. A COM port that
+// another program holds answers "access denied", so that means busy here.
+OpenFailure probeOpenFailure(const std::string& device) {
+  HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle);
+    return OpenFailure::Other;
+  }
+  switch (::GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return OpenFailure::Missing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return OpenFailure::Busy;
+    default:
+      return OpenFailure::Other;
+  }
+}
+
 }  // namespace ostrel

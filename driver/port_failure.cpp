@@ -1,77 +1,9 @@
 // Why the driver could not use a port, and how GetLastError says it.
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
-
 #include "command/text.h"
 #include "driver/driver.h"
 
 namespace ostrel::driver {
 namespace {
-
-#if defined(_WIN32)
-
-// Asks the system again why the device does not open. A COM port that
-// another program holds answers "access denied", so that means busy here.
-PortProblem probeOpen(const std::string& device) {
-  HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    CloseHandle(handle);
-    return PortProblem::NotOpened;
-  }
-  switch (::GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      return PortProblem::Missing;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      return PortProblem::Busy;
-    default:
-      return PortProblem::NotOpened;
-  }
-}
-
-#else
-
-PortProblem fromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENXIO:
-    case ENODEV:
-    case EIO:  // a serial node with no hardware behind it
-      return PortProblem::Missing;
-    case EBUSY:
-    case EWOULDBLOCK:
-      return PortProblem::Busy;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return PortProblem::Denied;
-    default:
-      return PortProblem::NotOpened;
-  }
-}
-
-// Asks the system again why the device does not open: the open's own error,
-// or, when it opens now, whether another holder's lock is what kept it out.
-// The probe takes no lock and changes no line setting.
-PortProblem probeOpen(const std::string& device) {
-  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return fromErrno(errno);
-  const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
-  return locked ? PortProblem::Busy : PortProblem::NotOpened;
-}
-
-#endif
 
 struct ProblemText {
   PortProblem problem;
@@ -95,7 +27,13 @@ constexpr ProblemText kTexts[] = {
 PortProblem DiagnoseOpen(const std::string& device, uint8_t openCode) {
   if (device.empty()) return PortProblem::Missing;
   if (openCode != kOpenFailed) return PortProblem::NotConfigured;
-  return probeOpen(device);
+  switch (probeOpenFailure(device)) {
+    case OpenFailure::Missing: return PortProblem::Missing;
+    case OpenFailure::Busy: return PortProblem::Busy;
+    case OpenFailure::Denied: return PortProblem::Denied;
+    case OpenFailure::Other: break;
+  }
+  return PortProblem::NotOpened;
 }
 
 std::u16string PortLabel(const DriverSettings& settings, const std::string& device) {

@@ -108,6 +108,8 @@ class FakePort final : public ostrel::SerialPort {
 namespace ostrel {
 
 std::unique_ptr<SerialPort> createSystemSerialPort() { return std::make_unique<FakePort>(); }
+// The fake port never fails to open, so there is nothing to ask again.
+OpenFailure probeOpenFailure(const std::string&) { return OpenFailure::Other; }
 
 Clock& systemClock() {
   static FakeClock clock;
