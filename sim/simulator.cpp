@@ -237,7 +237,14 @@ void Simulator::handle(const Request& request) {
   int busyMs = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    requests_.push_back(request);
+    const bool repeat = !requests_.empty() && requests_.back().seq == request.seq &&
+                        requests_.back().command == request.command && requests_.back().data == request.data;
+    if (repeat)
+      ++repeats_;
+    else
+      requests_.push_back(request);
+    if (silenced_ && request.seq == silencedSeq_) return;
+    silenced_ = false;
     faults = takeFaults(request.command);
     auto has = [&](Fault::Kind k) -> const Fault* {
       for (const Fault& f : faults)
@@ -259,7 +266,11 @@ void Simulator::handle(const Request& request) {
       hangup();
       return;
     }
-    if (has(Fault::Silence)) return;
+    if (has(Fault::Silence)) {
+      silenced_ = true;
+      silencedSeq_ = request.seq;
+      return;
+    }
     if (has(Fault::Nak)) {
       answer = {kNak};
     } else if (const Fault* f = has(Fault::Oversized)) {

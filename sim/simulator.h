@@ -20,7 +20,7 @@ namespace datecs_sim {
 
 struct Fault {
   enum Kind {
-    Silence,    // no answer at all; the request is not carried out
+    Silence,    // no answer at all, to the request or to its repeats; not carried out
     Nak,        // a NAK byte instead of the answer; not carried out
     JunkBefore, // `bytes` (or a default run of junk) just before the answer
     Split,      // the answer in `pieces` pieces, `delayMs` apart (default 30)
@@ -71,8 +71,11 @@ class Simulator {
   bool running() const { return running_; }
   std::string slavePath() const;
 
+  // The requests received, a repeat of the frame just before (same sequence
+  // byte, command and data) not listed again but counted in repeats().
   std::vector<Request> requests() const;
   void clearRequests();
+  uint64_t repeats() const { return repeats_; }
   uint64_t badFrames() const { return badFrames_; }
   std::vector<std::string> tape() const;
 
@@ -114,8 +117,10 @@ class Simulator {
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> stopping_{false};
-  std::atomic<uint64_t> bytesReceived_{0}, bytesSent_{0}, badFrames_{0};
+  std::atomic<uint64_t> bytesReceived_{0}, bytesSent_{0}, badFrames_{0}, repeats_{0};
 
+  bool silenced_ = false;  // repeats of the frame a Silence fault took get no answer either
+  uint8_t silencedSeq_ = 0;
   bool haveLast_ = false;
   uint8_t lastSeq_ = 0;
   std::vector<uint8_t> lastAnswer_;
