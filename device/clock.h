@@ -21,11 +21,13 @@ Clock& systemClock();
 
 // The waits of the link. The product uses 60000 ms of silence before an
 // exchange gives up, 1000 ms after closing a port, 3000 ms between the
-// last-receipt query and its copy.
+// last-receipt query and its copy, and resends a request after 1000 ms of
+// quiet without its answer.
 struct Timings {
   uint32_t silenceLimitMs;
   uint32_t closePauseMs;
   uint32_t copyPauseMs;
+  uint32_t resendIntervalMs;
 };
 
 // Chosen at link time: the product library links the real values, the

@@ -1,6 +1,8 @@
 #include "device/frame.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace ostrel::frame {
@@ -50,35 +52,78 @@ size_t buildRequest(uint8_t command, uint32_t counter, std::string_view data, ui
 
 void AnswerReader::reset() {
   stored_ = 0;
-  synCount_ = 0;
-  started_ = false;
-  last_ = 0;
+  length_ = 0;
+  sum_ = 0;
+  skipped_ = 0;
+  whole_ = false;
   state_ = State::NeedMore;
 }
 
-AnswerReader::State AnswerReader::feed(const uint8_t* data, size_t size) {
-  if (state_ == State::Broken || data == nullptr) return state_;
+void AnswerReader::skip(size_t count) {
+  // Counted only while it fits: a printer may send SYN for as long as a
+  // command runs, and the count is only the frame's position.
+  const size_t room = static_cast<size_t>(INT32_MAX - skipped_);
+  skipped_ += static_cast<int>(std::min(count, room));
+}
+
+void AnswerReader::next() {
+  skip(state_ == State::Nak ? 1 : length_);
+  stored_ = 0;
+  length_ = 0;
+  sum_ = 0;
+  whole_ = false;
+  state_ = State::NeedMore;
+}
+
+size_t AnswerReader::feed(const uint8_t* data, size_t size) {
+  if (state_ != State::NeedMore || data == nullptr) return 0;
   for (size_t i = 0; i < size; ++i) {
     const uint8_t byte = data[i];
-    if (!started_) {
-      if (byte == kSyn) {
-        // Counted only while it fits: a printer may send SYN for as long as
-        // a command runs, and the count is only the frame's position.
-        if (synCount_ < INT32_MAX) ++synCount_;
-        continue;
-      }
-      if (byte != kStart) {
-        // A NAK or junk ahead of the frame: this answer can never complete.
-        state_ = State::Broken;
-        return state_;
-      }
-      started_ = true;
+    if (length_ == 0 && byte == kNak) {
+      state_ = State::Nak;
+      return i + 1;
     }
-    if (stored_ < kCapacity) buffer_[stored_++] = byte;
-    last_ = byte;
+    if (length_ == 0 && byte != kStart) {
+      skip(1);
+      continue;
+    }
+    take(byte);
+    if (state_ == State::Frame) return i + 1;
   }
-  state_ = (started_ && last_ == kEnd) ? State::Complete : State::NeedMore;
-  return state_;
+  return size;
+}
+
+void AnswerReader::take(uint8_t byte) {
+  if (length_ == 0) std::memset(tail_, 0, sizeof tail_);
+  if (stored_ < kCapacity) buffer_[stored_++] = byte;
+  if (length_ > 0) sum_ += byte;
+  ++length_;
+  auto isChecksumChar = [](uint8_t c) { return c >= 0x30 && c <= 0x3F; };
+  if (byte == kEnd && length_ >= kRequestOverhead && tail_[1] == kEndData && isChecksumChar(tail_[2]) &&
+      isChecksumChar(tail_[3]) && isChecksumChar(tail_[4]) && isChecksumChar(tail_[5])) {
+    endFrame();
+    return;
+  }
+  std::memmove(tail_, tail_ + 1, sizeof tail_ - 1);
+  tail_[sizeof tail_ - 1] = byte;
+}
+
+void AnswerReader::endFrame() {
+  // The 0x05 sits six bytes from the end; the length byte counts the bytes
+  // from itself through it, modulo 256.
+  const size_t endData = length_ - 6;
+  uint32_t sum = sum_ - kEnd;
+  for (int k = 2; k < 6; ++k) sum -= tail_[k];
+  bool checksumOk = true;
+  for (int k = 0; k < 4; ++k)
+    checksumOk = checksumOk && tail_[2 + k] == 0x30 + ((sum >> (12 - 4 * k)) & 0x0F);
+  whole_ = checksumOk && buffer_[1] == static_cast<uint8_t>(endData + 0x20);
+  state_ = State::Frame;
+}
+
+size_t AnswerReader::dataSize() const {
+  if (state_ != State::Frame) return stored_;
+  return std::min(length_ - 6, stored_);
 }
 
 void parseAnswer(const uint8_t* frame, size_t size, int frameStart, Answer& out) {
@@ -86,15 +131,11 @@ void parseAnswer(const uint8_t* frame, size_t size, int frameStart, Answer& out)
   out.timedOut = false;
   out.frameStart = frameStart;
 
-  // The text part of the frame ends at its first NUL.
-  const size_t textEnd = size ? static_cast<size_t>(std::find(frame, frame + size, 0) - frame) : 0;
-
-  size_t codeLength = 0;
-  while (codeLength < kCodeLength && kCodeOffset + codeLength < textEnd) {
-    out.errorCode[codeLength] = static_cast<char>(frame[kCodeOffset + codeLength]);
-    ++codeLength;
-  }
-  std::memset(out.errorCode + codeLength, 0, sizeof out.errorCode - codeLength);
+  // Every byte is data, 0x00 included: the code takes the four bytes as
+  // they are (a NUL among them ends its text there).
+  std::memset(out.errorCode, 0, sizeof out.errorCode);
+  for (size_t i = 0; i < kCodeLength && kCodeOffset + i < size; ++i)
+    out.errorCode[i] = static_cast<char>(frame[kCodeOffset + i]);
 
   std::memset(out.fields, 0, sizeof out.fields);
   out.fieldCount = 0;
@@ -107,7 +148,7 @@ void parseAnswer(const uint8_t* frame, size_t size, int frameStart, Answer& out)
   }
 
   size_t fieldStart = kFirstFieldOffset;
-  for (size_t i = kFirstFieldOffset; i < textEnd; ++i) {
+  for (size_t i = kFirstFieldOffset; i < size; ++i) {
     if (frame[i] != kFieldSeparator) continue;
     // Fields past the last slot are dropped; the scan still goes on to
     // find the status bytes.
@@ -116,7 +157,7 @@ void parseAnswer(const uint8_t* frame, size_t size, int frameStart, Answer& out)
       std::memcpy(out.fields[out.fieldCount], frame + fieldStart, length);
       ++out.fieldCount;
     }
-    if (i + 1 < textEnd && frame[i + 1] == kStatusSeparator) {
+    if (i + 1 < size && frame[i + 1] == kStatusSeparator) {
       copyStatus(frame, size, i + 2, out);
       return;
     }

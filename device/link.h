@@ -26,10 +26,24 @@ class Link {
   uint32_t sequenceCounter() const { return sequenceCounter_; }
   void setSequenceCounter(uint32_t value) { sequenceCounter_ = value; }
 
-  // Sends one request on `port` and reads one answer into answer(). No retry,
-  // no purge before the write. Ends in the time-out state when the port is
-  // missing or not open, when the write or a read fails, or after the silence
-  // limit without a byte. Returns false (and changes nothing) only when the
+  // At most this many resends of one request. The printer answers a resend
+  // from memory, so a resend costs time, never a second run; each resend on
+  // quiet costs one resend interval, so six keep the worst exchange that
+  // recovers within about seven intervals, far inside the silence limit. A
+  // line that spoils seven frames in a row is broken, not noisy: with one
+  // frame in seven spoiled, an exchange still fails about once in a million.
+  static constexpr int kMaxResends = 6;
+
+  // Sends one request on `port` and reads its answer into answer(). The
+  // answer is a frame with the right length byte and checksum whose sequence
+  // and command bytes are the request's; frames with another sequence byte
+  // (late answers to earlier requests) are dropped. The same frame, with the
+  // same sequence byte, goes out again at once on a NAK or on a frame of our
+  // sequence that fails the checks, and after the resend interval of quiet.
+  // Ends in the time-out state when the port is missing or not open, when a
+  // write or a read fails, when the resends are used up and the printer
+  // still spoils the answer, or after the silence limit without a byte
+  // since the request. Returns false (and changes nothing) only when the
   // data is longer than a frame can carry.
   bool exchange(SerialPort* port, uint8_t command, std::string_view data);
 

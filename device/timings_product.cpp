@@ -3,7 +3,7 @@
 namespace ostrel {
 
 const Timings& linkTimings() {
-  static const Timings timings{60000, 1000, 3000};
+  static const Timings timings{60000, 1000, 3000, 1000};
   return timings;
 }
 

@@ -36,27 +36,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   reader->reset();
 
   // The pieces as the port would deliver them: a length, then that many
-  // bytes, until the input runs out.
+  // bytes, until the input runs out. Every frame or NAK is parsed or passed
+  // over, as the link does, and reading goes on within the piece.
   using State = ostrel::frame::AnswerReader::State;
-  State state = State::NeedMore;
   size_t total = 0;
   while (in.remaining_bytes() > 0) {
     const size_t length = in.ConsumeIntegralInRange<size_t>(0, 300);
     std::vector<uint8_t> piece = in.ConsumeBytes<uint8_t>(length);
     total += piece.size();
     // An empty piece is passed with a null pointer: the reader must cope.
-    state = reader->feed(piece.empty() ? nullptr : piece.data(), piece.size());
-    check(reader->frameSize() <= ostrel::frame::AnswerReader::kCapacity);
-    check(reader->frameSize() <= total);
-    if (state == State::Broken) check(reader->feed(piece.data(), piece.size()) == State::Broken);
-    if (state == State::Complete) {
-      check(reader->frame()[0] == ostrel::frame::kStart);
-      ostrel::frame::parseAnswer(reader->frame(), reader->frameSize(), reader->synCount(), *answer);
-      check(!answer->timedOut && answer->frameStart == reader->synCount());
-      checkBounds(*answer);
-      // A second answer into the same slots replaces the first completely.
-      reader->reset();
-    }
+    const uint8_t* bytes = piece.empty() ? nullptr : piece.data();
+    size_t at = 0;
+    do {
+      const size_t used = reader->feed(bytes ? bytes + at : nullptr, piece.size() - at);
+      check(used <= piece.size() - at);
+      at += used;
+      check(reader->dataSize() <= ostrel::frame::AnswerReader::kCapacity);
+      check(reader->dataSize() <= total);
+      if (reader->state() == State::Frame) {
+        check(reader->frame()[0] == ostrel::frame::kStart);
+        ostrel::frame::parseAnswer(reader->frame(), reader->dataSize(), reader->frameStart(), *answer);
+        check(!answer->timedOut && answer->frameStart == reader->frameStart());
+        checkBounds(*answer);
+      }
+      if (reader->state() != State::NeedMore) {
+        // A second answer into the same slots replaces the first completely.
+        if (in.remaining_bytes() % 2) reader->reset(); else reader->next();
+      } else {
+        check(at == piece.size());
+      }
+    } while (at < piece.size());
   }
 
   // The parser alone, over the raw input as if it were a whole frame.

@@ -117,7 +117,7 @@ Clock& systemClock() {
 }
 
 const Timings& linkTimings() {
-  static const Timings timings{400, 10, 30};
+  static const Timings timings{400, 10, 30, 100};
   return timings;
 }
 

@@ -38,6 +38,13 @@ Simulator::Simulator(Options options) : options_(std::move(options)), printer_(o
   printer_.setInstant(options_.instant);
   printer_.setDefaultCode(options_.defaultCode);
   if (options_.onTape) printer_.setTapeSink(options_.onTape);
+  unreliable_ = options_.unreliable;
+  random_.seed(unreliable_.seed);
+  if (options_.rememberSeq >= 0x20 && options_.rememberSeq <= 0x7E) {
+    remember(static_cast<uint8_t>(options_.rememberSeq),
+             encodeAnswer(static_cast<uint8_t>(options_.rememberSeq), options_.rememberCommand, "0000", {},
+                          printer_.status()));
+  }
 }
 
 Simulator::~Simulator() { stop(); }
@@ -211,7 +218,8 @@ std::vector<Fault> Simulator::takeFaults(uint8_t command) {
     Fault& f = faults_[i];
     bool kindTaken = false;
     for (const Fault& t : taken) kindTaken = kindTaken || t.kind == f.kind;
-    if (kindTaken || (f.command != 0 && f.command != command)) {
+    // A FlipRequest acts on the bytes before they are decoded, not here.
+    if (kindTaken || f.kind == Fault::FlipRequest || (f.command != 0 && f.command != command)) {
       ++i;
       continue;
     }
@@ -231,54 +239,165 @@ void Simulator::hangup() {
   master_ = slaveHold_ = -1;
 }
 
+uint8_t clockSequenceByte(int64_t seconds) {
+  return static_cast<uint8_t>(static_cast<uint32_t>(seconds) % 95u + 0x20u);
+}
+
+Unreliable Unreliable::everyFault(double percent, uint32_t seed, int delayMs) {
+  Unreliable u;
+  u.seed = seed;
+  u.flipRequest = u.flipAnswer = u.dropRequest = u.dropAnswer = u.nak = u.delay = u.garbage = u.stale = percent;
+  u.delayMs = delayMs;
+  return u;
+}
+
+void Simulator::setUnreliable(const Unreliable& line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  unreliable_ = line;
+  random_.seed(line.seed);
+}
+
+void Simulator::rememberAnswer(uint8_t seq, uint8_t command) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  remember(seq, encodeAnswer(seq, command, "0000", {}, printer_.status()));
+}
+
+uint64_t Simulator::injected(Fault::Kind kind) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return kind >= 0 && kind < Fault::kKinds ? injected_[kind] : 0;
+}
+
+void Simulator::remember(uint8_t seq, const std::vector<uint8_t>& answer) {
+  if (haveLast_) earlierAnswer_ = lastAnswer_;
+  haveLast_ = true;
+  lastSeq_ = seq;
+  lastAnswer_ = answer;
+}
+
+namespace {
+
+// Flips one bit of `bytes`: bit b of byte i for 8 * i + b, taken modulo the
+// size; a negative bit is one in the middle.
+void flipBit(uint8_t* bytes, size_t count, int bit) {
+  if (count == 0) return;
+  const size_t at = bit < 0 ? count / 2 * 8 + 3 : static_cast<size_t>(bit) % (count * 8);
+  bytes[at / 8] ^= static_cast<uint8_t>(1u << (at % 8));
+}
+
+const Fault* findKind(const std::vector<Fault>& faults, Fault::Kind kind) {
+  for (const Fault& f : faults)
+    if (f.kind == kind) return &f;
+  return nullptr;
+}
+
+}  // namespace
+
+// Adds the faults the unreliable line draws for one frame. Under the lock.
+void Simulator::drawFaults(std::vector<Fault>& faults) {
+  const std::pair<Fault::Kind, double> chances[] = {
+      {Fault::DropRequest, unreliable_.dropRequest}, {Fault::Nak, unreliable_.nak},
+      {Fault::DropAnswer, unreliable_.dropAnswer},   {Fault::FlipAnswer, unreliable_.flipAnswer},
+      {Fault::Delay, unreliable_.delay},             {Fault::JunkBefore, unreliable_.garbage},
+      {Fault::Stale, unreliable_.stale},
+  };
+  std::uniform_real_distribution<double> percent(0.0, 100.0);
+  for (const auto& [kind, chance] : chances) {
+    if (chance <= 0 || percent(random_) >= chance || findKind(faults, kind)) continue;
+    Fault f(kind);
+    f.delayMs = unreliable_.delayMs;
+    f.bit = static_cast<int>(random_() % 4096);
+    faults.push_back(f);
+  }
+}
+
+// A bit flipped in a frame on its way in: an injected FlipRequest, or one
+// the unreliable line draws for a read that holds a frame's start.
+void Simulator::corruptIncoming(uint8_t* bytes, size_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const uint8_t* start = std::find(bytes, bytes + count, kStart);
+  if (start == bytes + count) return;
+  const uint8_t command = start + 3 < bytes + count ? start[3] : 0;
+  for (size_t i = 0; i < faults_.size(); ++i) {
+    Fault& f = faults_[i];
+    if (f.kind != Fault::FlipRequest || (f.command != 0 && f.command != command)) continue;
+    flipBit(bytes, count, f.bit);
+    ++injected_[Fault::FlipRequest];
+    if (f.count > 0 && --f.count == 0) faults_.erase(faults_.begin() + static_cast<long>(i));
+    return;
+  }
+  std::uniform_real_distribution<double> percent(0.0, 100.0);
+  if (unreliable_.flipRequest > 0 && percent(random_) < unreliable_.flipRequest) {
+    flipBit(bytes, count, static_cast<int>(random_() % (count * 8)));
+    ++injected_[Fault::FlipRequest];
+  }
+}
+
+// Logs the request and settles the faults it meets; false when it gets no
+// answer at all. Under the lock.
+bool Simulator::admit(const Request& request, std::vector<Fault>& faults) {
+  const bool repeat = !requests_.empty() && requests_.back().seq == request.seq &&
+                      requests_.back().command == request.command && requests_.back().data == request.data;
+  if (repeat)
+    ++repeats_;
+  else
+    requests_.push_back(request);
+  if (silenced_ && request.seq == silencedSeq_) return false;
+  silenced_ = false;
+  faults = takeFaults(request.command);
+  drawFaults(faults);
+  for (const Fault& f : faults) ++injected_[f.kind];
+  if (findKind(faults, Fault::Hangup)) {
+    hangup();
+    return false;
+  }
+  if (findKind(faults, Fault::Silence)) {
+    silenced_ = true;
+    silencedSeq_ = request.seq;
+    return false;
+  }
+  return !findKind(faults, Fault::DropRequest);
+}
+
+// The printer's answer: a NAK, a forced answer, a repeat from memory, or the
+// command run on the model. Under the lock.
+std::vector<uint8_t> Simulator::answerFor(const Request& request, const std::vector<Fault>& faults, int& busyMs) {
+  std::string persistent;
+  for (const auto& e : errorFor_)
+    if (e.first == request.command || e.first == 0) persistent = e.second;
+  auto errorAnswer = [&](const std::string& code) {
+    printer_.noteAnswerCode(code);
+    remember(request.seq, encodeAnswer(request.seq, request.command, code, {}, printer_.status()));
+    return lastAnswer_;
+  };
+  if (findKind(faults, Fault::Nak)) return {kNak};
+  if (const Fault* f = findKind(faults, Fault::Oversized)) {
+    return !f->bytes.empty() ? f->bytes
+                             : hostileAnswer(request.seq, request.command, f->fields, f->fieldLength, f->strayBytes,
+                                             printer_.status());
+  }
+  if (const Fault* f = findKind(faults, Fault::ErrorCode)) return errorAnswer(f->errorCode);
+  if (haveLast_ && request.seq == lastSeq_) return lastAnswer_;  // a repeat: the same answer, not a second run
+  if (!persistent.empty()) return errorAnswer(persistent);
+  Outcome o = printer_.execute(request.command, request.data);
+  busyMs = o.busyMs;
+  remember(request.seq, encodeAnswer(request.seq, request.command, o.code, o.fields, printer_.status()));
+  return lastAnswer_;
+}
+
 void Simulator::handle(const Request& request) {
   std::vector<uint8_t> answer;
+  std::vector<uint8_t> stale;
   std::vector<Fault> faults;
   int busyMs = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    requests_.push_back(request);
-    faults = takeFaults(request.command);
-    auto has = [&](Fault::Kind k) -> const Fault* {
-      for (const Fault& f : faults)
-        if (f.kind == k) return &f;
-      return nullptr;
-    };
-    auto errorAnswer = [&](const std::string& code) {
-      printer_.noteAnswerCode(code);
-      answer = encodeAnswer(request.seq, request.command, code, {}, printer_.status());
-      haveLast_ = true;
-      lastSeq_ = request.seq;
-      lastAnswer_ = answer;
-    };
-    std::string persistent;
-    for (const auto& e : errorFor_)
-      if (e.first == request.command || e.first == 0) persistent = e.second;
-
-    if (has(Fault::Hangup)) {
-      hangup();
-      return;
-    }
-    if (has(Fault::Silence)) return;
-    if (has(Fault::Nak)) {
-      answer = {kNak};
-    } else if (const Fault* f = has(Fault::Oversized)) {
-      answer = !f->bytes.empty() ? f->bytes
-                                 : hostileAnswer(request.seq, request.command, f->fields, f->fieldLength,
-                                                 f->strayBytes, printer_.status());
-    } else if (const Fault* f = has(Fault::ErrorCode)) {
-      errorAnswer(f->errorCode);
-    } else if (haveLast_ && request.seq == lastSeq_) {
-      answer = lastAnswer_;  // a repeated frame: the same answer, not a second run
-    } else if (!persistent.empty()) {
-      errorAnswer(persistent);
-    } else {
-      Outcome o = printer_.execute(request.command, request.data);
-      answer = encodeAnswer(request.seq, request.command, o.code, o.fields, printer_.status());
-      busyMs = o.busyMs;
-      haveLast_ = true;
-      lastSeq_ = request.seq;
-      lastAnswer_ = answer;
+    if (!admit(request, faults)) return;
+    answer = answerFor(request, faults, busyMs);
+    if (findKind(faults, Fault::Stale)) {
+      const uint8_t earlier = static_cast<uint8_t>(request.seq == 0x20 ? 0x7E : request.seq - 1);
+      stale = !earlierAnswer_.empty() && earlierAnswer_ != answer
+                  ? earlierAnswer_
+                  : encodeAnswer(earlier, request.command, "0000", {}, printer_.status());
     }
   }
   // The printer works: a SYN every interval until the work is done.
@@ -294,6 +413,9 @@ void Simulator::handle(const Request& request) {
                                                                       Clock::now()).count();
     if (!pauseUs(wait)) return;
   }
+  if (findKind(faults, Fault::DropAnswer)) return;
+  if (!stale.empty() && !sendBytes(stale.data(), stale.size())) return;
+  if (const Fault* flip = findKind(faults, Fault::FlipAnswer)) flipBit(answer.data(), answer.size(), flip->bit);
   deliver(answer, faults);
 }
 
@@ -369,6 +491,7 @@ void Simulator::serve() {
     lastByte = Clock::now();
     bytesReceived_ += static_cast<uint64_t>(n);
     events.clear();
+    corruptIncoming(buf, static_cast<size_t>(n));
     decoder.feed(buf, static_cast<size_t>(n), events);
     for (const auto& ev : events) {
       if (ev.bad) {

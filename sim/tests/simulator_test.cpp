@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "sim/simulator.h"
@@ -92,7 +93,8 @@ TEST_F(OnPty, RepeatedSequenceGetsTheSameAnswerWithoutASecondRun) {
   line->send(frame);
   auto second = line->readAnswer();
   EXPECT_EQ(first, second);
-  EXPECT_EQ(sim->requests().size(), 2u);
+  EXPECT_EQ(sim->requests().size(), 1u);  // the repeat is counted, not listed
+  EXPECT_EQ(sim->repeats(), 1u);
   EXPECT_EQ(sim->state().receiptTotal, 200);
   auto tape = sim->tape();
   EXPECT_EQ(std::count(tape.begin(), tape.end(), "Tea  1.000 x 2.00 = 2.00"), 1);
@@ -227,6 +229,172 @@ TEST_F(OnPty, FaultsOneByOne) {
     EXPECT_EQ(again.code, "0000");
     EXPECT_GE(again.fields.size(), 9u);
   }
+}
+
+namespace {
+
+// Everything that arrives until the line is quiet for `ms`.
+std::vector<uint8_t> drain(PtyLine& line, int ms) {
+  std::vector<uint8_t> all;
+  for (;;) {
+    auto part = line.readSome(ms);
+    if (part.empty()) return all;
+    all.insert(all.end(), part.begin(), part.end());
+  }
+}
+
+// The answer frames within received bytes, in order.
+std::vector<std::vector<uint8_t>> framesIn(const std::vector<uint8_t>& b) {
+  std::vector<std::vector<uint8_t>> frames;
+  for (size_t i = 0; i < b.size(); ++i) {
+    if (b[i] != kStart) continue;
+    for (size_t e = i + 4; e + 5 < b.size(); ++e) {
+      if (b[e] != kEndData || b[e + 5] != kEnd) continue;
+      frames.emplace_back(b.begin() + static_cast<long>(i), b.begin() + static_cast<long>(e + 6));
+      i = e + 5;
+      break;
+    }
+  }
+  return frames;
+}
+
+}  // namespace
+
+// Each line fault spoils the first try; the host's resend of the same frame
+// gets the right answer, and the sale runs exactly once.
+TEST_F(OnPty, LineFaultsRecoverByTheRepeatAndRunOnce) {
+  sim->withPrinter([](Printer& p) {
+    p.execute(36, "482915;1;Tea;0;1;00;;");
+    p.execute(99, "482915;1;1;0;");
+  });
+  using Bytes = std::vector<uint8_t>;
+  struct Case {
+    const char* name;
+    Fault::Kind kind;
+    std::function<void(const Bytes& first, long ms, uint8_t seq, bool ranAlready)> check;
+  };
+  const Case cases[] = {
+      {"drop request", Fault::DropRequest, [](const Bytes& got, long, uint8_t, bool ran) {
+         EXPECT_TRUE(got.empty());
+         EXPECT_FALSE(ran);
+       }},
+      {"drop answer", Fault::DropAnswer, [](const Bytes& got, long, uint8_t, bool ran) {
+         EXPECT_TRUE(got.empty());
+         EXPECT_TRUE(ran);
+       }},
+      {"nak", Fault::Nak, [](const Bytes& got, long, uint8_t, bool ran) {
+         EXPECT_EQ(got, Bytes{kNak});
+         EXPECT_FALSE(ran);
+       }},
+      {"flip a request bit", Fault::FlipRequest, [](const Bytes& got, long, uint8_t, bool ran) {
+         EXPECT_EQ(got, Bytes{kNak});  // the printer's checksum test catches it
+         EXPECT_FALSE(ran);
+       }},
+      {"flip an answer bit", Fault::FlipAnswer, [](const Bytes& got, long, uint8_t, bool ran) {
+         Answer a;
+         EXPECT_FALSE(decodeAnswer(PtyLine::frameOf(got), a) && a.checksumOk && a.lengthOk);
+         EXPECT_TRUE(ran);
+       }},
+      {"delay", Fault::Delay, [](const Bytes& got, long ms, uint8_t, bool ran) {
+         EXPECT_GE(ms, 110);
+         EXPECT_EQ(framesIn(got).size(), 1u);
+         EXPECT_TRUE(ran);
+       }},
+      {"garbage", Fault::JunkBefore, [](const Bytes& got, long, uint8_t, bool ran) {
+         ASSERT_FALSE(got.empty());
+         EXPECT_NE(got[0], kStart);
+         EXPECT_TRUE(ran);
+       }},
+      {"stale answer first", Fault::Stale, [](const Bytes& got, long, uint8_t seq, bool ran) {
+         auto frames = framesIn(got);
+         ASSERT_EQ(frames.size(), 2u);
+         Answer stale, ours;
+         ASSERT_TRUE(decodeAnswer(frames[0], stale));
+         ASSERT_TRUE(decodeAnswer(frames[1], ours));
+         EXPECT_TRUE(stale.checksumOk && stale.lengthOk);
+         EXPECT_NE(stale.seq, seq);
+         EXPECT_EQ(ours.seq, seq);
+         EXPECT_TRUE(ran);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim->clearFaults();
+    Fault f{c.kind, 100};
+    f.delayMs = 120;
+    sim->inject(f);
+    const auto before = sim->state().receiptTotal;
+    const Bytes frame = encodeRequest(nextSeq(), 100, PW + ";1;1;2.00;");
+    auto t0 = Clock::now();
+    line->send(frame);
+    const Bytes first = drain(*line, 150);
+    c.check(first, msSince(t0) - 150, frame[2], sim->state().receiptTotal == before + 200);
+    EXPECT_EQ(sim->injected(c.kind), 1u);
+
+    line->send(frame);  // the host's resend
+    const auto frames = framesIn(drain(*line, 150));
+    ASSERT_FALSE(frames.empty());
+    Answer a;
+    ASSERT_TRUE(decodeAnswer(frames.back(), a));
+    EXPECT_TRUE(a.checksumOk && a.lengthOk);
+    EXPECT_EQ(a.seq, frame[2]);
+    EXPECT_EQ(a.code, "0000");
+    EXPECT_EQ(sim->state().receiptTotal, before + 200);
+  }
+  auto tape = sim->tape();
+  EXPECT_EQ(std::count(tape.begin(), tape.end(), "Tea  1.000 x 2.00 = 2.00"), 8);
+}
+
+// A host that resends the same frame until it gets its answer, over a line
+// that draws every fault at random: every fault shows up, every request is
+// answered, and none runs twice.
+TEST_F(OnPty, UnreliableLineDrawsEveryFault) {
+  sim->setUnreliable(Unreliable::everyFault(10, 42, 100));
+  const int requests = 80;
+  for (int i = 0; i < requests; ++i) {
+    const auto frame = encodeRequest(nextSeq(), 224, PW + ";3;0;0;");
+    bool answered = false;
+    for (int attempt = 0; attempt < 10 && !answered; ++attempt) {
+      line->send(frame);
+      std::vector<uint8_t> got;
+      // Read until our answer, or resend after 60 ms of quiet.
+      while (!answered) {
+        auto part = line->readSome(60);
+        if (part.empty()) break;
+        got.insert(got.end(), part.begin(), part.end());
+        for (const auto& f : framesIn(got)) {
+          Answer a;
+          answered = answered || (decodeAnswer(f, a) && a.checksumOk && a.lengthOk && a.seq == frame[2]);
+        }
+      }
+    }
+    EXPECT_TRUE(answered) << i;
+  }
+  for (Fault::Kind k : {Fault::FlipRequest, Fault::FlipAnswer, Fault::DropRequest, Fault::DropAnswer, Fault::Nak,
+                        Fault::Delay, Fault::JunkBefore, Fault::Stale})
+    EXPECT_GT(sim->injected(k), 0u) << k;
+  EXPECT_EQ(sim->requests().size(), static_cast<size_t>(requests));
+}
+
+struct Remembering : OnPty {
+  void SetUp() override {
+    options.rememberSeq = clockSequenceByte(1700000000);
+    options.rememberCommand = 99;
+    open();
+  }
+};
+
+// The printer starts with the sequence byte a new host will use in memory:
+// a frame with it is answered from memory and not run.
+TEST_F(Remembering, AFrameWithTheRememberedSequenceIsNotRun) {
+  EXPECT_EQ(clockSequenceByte(1700000000), 1700000000u % 95 + 0x20);
+  auto a = line->exchange(clockSequenceByte(1700000000), 99, PW + ";1;1;0;");
+  EXPECT_EQ(a.code, "0000");
+  EXPECT_EQ(a.command, 99);
+  EXPECT_EQ(sim->state().receipt, ReceiptKind::None);
+  seq = clockSequenceByte(1700000000);
+  EXPECT_EQ(call(99, "1;1;0;").code, "0000");
+  EXPECT_EQ(sim->state().receipt, ReceiptKind::Sale);
 }
 
 TEST_F(OnPty, SilencedAndRefusedRequestsAreNotCarriedOut) {

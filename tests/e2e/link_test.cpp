@@ -83,14 +83,14 @@ TEST_F(Printer, SilenceLeavesTheTimeOutStateAndKeepsTheCode) {
   EXPECT_EQ(func(u"IsRegExist").result.integer, 1);
 }
 
-TEST_F(Printer, NakAndJunkFirstEndInTheTimeOutState) {
+TEST_F(Printer, NakAndJunkFirstStillEndWithTheAnswer) {
   connect();
   for (auto kind : {Fault::Nak, Fault::JunkBefore}) {
     Fault f{kind, 128};
     if (kind == Fault::JunkBefore) f.bytes = {'x', 'y', 'z'};
     sim.inject(f);
-    EXPECT_EQ(func(u"IsRegExist").result.integer, 0);
-    EXPECT_EQ(utf8(propText(u"ErrorDescription")), kUnknown);
+    EXPECT_EQ(func(u"IsRegExist").result.integer, 1);
+    EXPECT_EQ(utf8(propText(u"ErrorDescription")), "Нет ошибки");
     EXPECT_EQ(func(u"IsRegExist").result.integer, 1);
   }
 }

@@ -42,8 +42,8 @@ Fault make(Fault::Kind kind, void (*shape)(Fault&) = nullptr) {
 // left the code "0103", so a kept code is told from a replaced one.
 const FaultCase kCases[] = {
     {"Silence", make(Fault::Silence), After::TimedOut, "0103", 0, 0},
-    {"Nak", make(Fault::Nak), After::TimedOut, "0103", 0, 0},
-    {"JunkBeforeTheFrame", make(Fault::JunkBefore), After::TimedOut, "0103", 0, 0},
+    {"Nak", make(Fault::Nak), After::Answered, "0000", 9, 0},
+    {"JunkBeforeTheFrame", make(Fault::JunkBefore), After::Answered, "0000", 9, 0},
     {"LongDelay", make(Fault::Delay, [](Fault& f) { f.delayMs = 2 * kSilenceLimitMs; }), After::TimedOut, "0103", 0,
      2 * kSilenceLimitMs},
     {"ShortDelay", make(Fault::Delay, [](Fault& f) { f.delayMs = kSilenceLimitMs / 2; }), After::Answered, "0000", 9, 0},
@@ -68,7 +68,7 @@ const FaultCase kCases[] = {
        f.bytes.assign(5000, 'x');
        f.bytes[0] = 0x01;
        f.bytes.back() = 0x03;
-     }), After::Answered, "xxxx", 0, 0},
+     }), After::Answered, "0000", 9, 0},
     {"KnownErrorCode", make(Fault::ErrorCode, [](Fault& f) { f.errorCode = "0105"; }), After::Answered, "0105", 0, 0},
     {"UnknownErrorCode", make(Fault::ErrorCode, [](Fault& f) { f.errorCode = "9999"; }), After::Answered, "9999", 0, 0},
     {"ErrorCodeOfLetters", make(Fault::ErrorCode, [](Fault& f) { f.errorCode = "ABCD"; }), After::Answered, "ABCD", 0, 0},

@@ -21,10 +21,17 @@ Bytes join(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-// An answer frame around `body` (error code, ';', fields...): the bytes the
-// reader does not examine are filled in plausibly.
-Bytes answerFrame(const Bytes& body, const Bytes& status = {0x80, 0x80, 0x88, 0x80, 0x86, 0x80}) {
-  return join({{0x01, 0x2C, 0x25, 0x80}, body, {0x04}, status, {0x05, 0x30, 0x31, 0x32, 0x33, 0x03}});
+// An answer frame around `body` (error code, ';', fields...) with a right
+// length byte and checksum.
+Bytes answerFrame(const Bytes& body, const Bytes& status = {0x80, 0x80, 0x88, 0x80, 0x86, 0x80}, uint8_t seq = 0x25,
+                  uint8_t command = 0x80) {
+  Bytes out = join({{0x01, 0x00, seq, command}, body, {0x04}, status, {0x05}});
+  out[1] = static_cast<uint8_t>(out.size() - 1 + 0x20);
+  uint16_t sum = 0;
+  for (size_t i = 1; i < out.size(); ++i) sum = static_cast<uint16_t>(sum + out[i]);
+  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(static_cast<uint8_t>(0x30 + ((sum >> shift) & 0x0F)));
+  out.push_back(0x03);
+  return out;
 }
 
 TEST(DeviceFrame, SequenceByte) {
@@ -70,27 +77,28 @@ TEST(DeviceFrame, BuildRequestLimits) {
 
 struct Parsed {
   State state;
-  int synCount;
+  bool whole;
+  int frameStart;
   Answer answer;
 };
 
-// Feeds `bytes` in pieces of the given sizes (the rest in one piece) and
-// parses the answer when it completes.
+// Feeds `bytes` in pieces of the given sizes (the rest in one piece) until
+// a frame or a NAK is read, and parses the frame.
 Parsed read(const Bytes& bytes, const std::vector<size_t>& pieces = {}) {
   // The reader holds a whole frame: too big for a test's stack comfort.
   auto reader = std::make_unique<frame::AnswerReader>();
   reader->reset();
   size_t at = 0;
-  for (size_t piece : pieces) {
-    piece = std::min(piece, bytes.size() - at);
-    reader->feed(bytes.data() + at, piece);
-    at += piece;
-  }
-  reader->feed(bytes.data() + at, bytes.size() - at);
-  Parsed out{reader->state(), reader->synCount(), Answer{}};
+  auto feed = [&](size_t piece) {
+    const size_t end = at + std::min(piece, bytes.size() - at);
+    while (at < end && reader->state() == State::NeedMore) at += reader->feed(bytes.data() + at, end - at);
+    at = end;
+  };
+  for (size_t piece : pieces) feed(piece);
+  feed(bytes.size());
+  Parsed out{reader->state(), reader->whole(), reader->frameStart(), Answer{}};
   out.answer.timedOut = true;
-  if (out.state == State::Complete)
-    frame::parseAnswer(reader->frame(), reader->frameSize(), reader->synCount(), out.answer);
+  if (out.state == State::Frame) frame::parseAnswer(reader->frame(), reader->dataSize(), reader->frameStart(), out.answer);
   return out;
 }
 
@@ -114,65 +122,129 @@ TEST(DeviceFrame, ParsesAnswers) {
   const Bytes st = {0x80, 0x80, 0x88, 0x80, 0x86, 0x80};
   const Case cases[] = {
       {"two SYNs, two fields",
-       {0x16, 0x16, 0x01, 0x2B, 0x25, 0x80, 0x30, 0x30, 0x30, 0x30, 0x3B, 0x31, 0x32, 0x2E, 0x35, 0x30, 0x3B,
-        0x30, 0x2E, 0x30, 0x30, 0x3B, 0x04, 0x80, 0x80, 0x88, 0x80, 0x86, 0x80, 0x05, 0x30, 0x31, 0x32, 0x33, 0x03},
+       {0x16, 0x16, 0x01, 0x3B, 0x25, 0x80, 0x30, 0x30, 0x30, 0x30, 0x3B, 0x31, 0x32, 0x2E, 0x35, 0x30, 0x3B,
+        0x30, 0x2E, 0x30, 0x30, 0x3B, 0x04, 0x80, 0x80, 0x88, 0x80, 0x86, 0x80, 0x05, 0x30, 0x37, 0x31, 0x3C, 0x03},
        2, "0000", {"12.50", "0.00"}, st},
       {"no fields", answerFrame(text("0000;")), 0, "0000", {}, st},
       {"refusal", answerFrame(text("0A05;"), {1, 2, 3, 4, 5, 6}), 0, "0A05", {}, {1, 2, 3, 4, 5, 6}},
       {"empty field", answerFrame(text("0000;;x;")), 0, "0000", {"", "x"}, st},
       {"0x04 inside a field is text", answerFrame(join({text("0000;a"), {0x04}, text("b;")})), 0, "0000",
        {"a\x04" "b"}, st},
-      {"frame ends inside the status", {0x01, 0x2A, 0x25, 0x80, 0x30, 0x30, 0x30, 0x30, 0x3B, 0x04, 0x81, 0x03},
-       0, "0000", {}, {0x81, 0x03, 0, 0, 0, 0}},
-      {"field never closed by 0x04", join({{0x01, 0x2A, 0x25, 0x80}, text("0000;a;b"), {0x05, 0x03}}), 0, "0000",
-       {"a"}, {0, 0, 0, 0, 0, 0}},
-      {"NUL stops the field scan", join({{0x01, 0x2A, 0x25, 0x80}, text("0000;a;b"), {0x00}, text(";c;"), {0x04},
-                                         st, {0x03}}),
-       0, "0000", {"a"}, {0, 0, 0, 0, 0, 0}},
-      {"NUL inside the code", join({{0x01, 0x2A, 0x25, 0x80, 0x30, 0x00, 0x30, 0x30}, text(";"), {0x04}, st, {0x03}}),
-       0, "0", {}, st},
-      {"frame shorter than a code", {0x16, 0x01, 0x2A, 0x25, 0x80, 0x30, 0x03}, 1, "0\x03", {}, {0, 0, 0, 0, 0, 0}},
+      // Bytes 0x00 are data: as the command byte (DirectIO's code 0), as the
+      // length byte (it wraps past 255) and inside a field.
+      {"command 0", answerFrame(text("0000;7;"), st, 0x25, 0x00), 0, "0000", {"7"}, st},
+      {"length byte 0x00", answerFrame(text("0000;" + std::string(207, 'w') + ";")), 0, "0000",
+       {std::string(149, 'w')}, st},
+      {"NUL inside a field", answerFrame(join({text("0000;a;b"), {0x00}, text(";c;")})), 0, "0000", {"a", "b", "c"},
+       st},
+      {"NUL inside the code", answerFrame(join({{0x30, 0x00, 0x30, 0x30}, text(";")})), 0, "0", {}, st},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Parsed p = read(c.bytes);
-    ASSERT_EQ(p.state, State::Complete);
+    ASSERT_EQ(p.state, State::Frame);
+    EXPECT_TRUE(p.whole);
     EXPECT_EQ(p.answer.frameStart, c.frameStart);
     EXPECT_FALSE(p.answer.timedOut);
     EXPECT_EQ(std::string(p.answer.errorCode), c.code);
     EXPECT_EQ(fields(p.answer), c.fields);
     EXPECT_EQ(status(p.answer), c.status);
   }
+  EXPECT_EQ(answerFrame(text("0000;" + std::string(207, 'w') + ";"))[1], 0x00);
 }
 
-TEST(DeviceFrame, CompletenessAndBrokenAnswers) {
+// The parser alone keeps its bounds on frames the reader would not pass.
+TEST(DeviceFrame, ParsesBrokenLayouts) {
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    std::string code;
+    std::vector<std::string> fields;
+    Bytes status;
+  };
+  const Case cases[] = {
+      {"frame ends inside the status", {0x01, 0x2A, 0x25, 0x80, 0x30, 0x30, 0x30, 0x30, 0x3B, 0x04, 0x81, 0x03},
+       "0000", {}, {0x81, 0x03, 0, 0, 0, 0}},
+      {"field never closed by 0x04", join({{0x01, 0x2A, 0x25, 0x80}, text("0000;a;b")}), "0000", {"a"},
+       {0, 0, 0, 0, 0, 0}},
+      {"frame shorter than a code", {0x01, 0x2A, 0x25, 0x80, 0x30, 0x03}, "0\x03", {}, {0, 0, 0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Answer a;
+    a.timedOut = true;
+    frame::parseAnswer(c.bytes.data(), c.bytes.size(), 0, a);
+    EXPECT_FALSE(a.timedOut);
+    EXPECT_EQ(std::string(a.errorCode), c.code);
+    EXPECT_EQ(fields(a), c.fields);
+    EXPECT_EQ(status(a), c.status);
+  }
+}
+
+TEST(DeviceFrame, FramesNaksAndNoise) {
+  Bytes badChecksum = answerFrame(text("0000;"));
+  badChecksum[badChecksum.size() - 2] ^= 0x01;
+  Bytes badLength = answerFrame(text("0000;"));
+  badLength[1] += 1;
+  Bytes flippedField = answerFrame(text("0000;12.50;"));
+  flippedField[11] ^= 0x04;
   struct Case {
     const char* name;
     Bytes bytes;
     State state;
+    bool whole;
+    int frameStart;
   };
   const Case cases[] = {
-      {"nothing yet", {}, State::NeedMore},
-      {"only SYNs", {0x16, 0x16, 0x16}, State::NeedMore},
-      {"frame without its end", {0x16, 0x01, 0x2A, 0x25, 0x80, 0x30}, State::NeedMore},
-      {"0x03 inside the last piece only counts last", {0x01, 0x03, 0x30}, State::NeedMore},
-      {"NAK", {0x15}, State::Broken},
-      {"SYNs then NAK", {0x16, 0x16, 0x15}, State::Broken},
-      {"junk then a good frame", join({{0x30}, answerFrame(text("0000;"))}), State::Broken},
-      {"NUL first", join({{0x00}, answerFrame(text("0000;"))}), State::Broken},
+      {"nothing yet", {}, State::NeedMore, false, 0},
+      {"only SYNs", {0x16, 0x16, 0x16}, State::NeedMore, false, 3},
+      {"frame without its end", {0x16, 0x01, 0x2A, 0x25, 0x80, 0x30}, State::NeedMore, false, 1},
+      {"0x03 without 0x05 and a checksum before it", {0x01, 0x03, 0x30}, State::NeedMore, false, 0},
+      {"NAK", {0x15}, State::Nak, false, 0},
+      {"SYNs then NAK", {0x16, 0x16, 0x15}, State::Nak, false, 2},
+      {"junk then a good frame", join({{0x30, 0xFF, 0x03}, answerFrame(text("0000;"))}), State::Frame, true, 3},
+      {"NUL first", join({{0x00}, answerFrame(text("0000;"))}), State::Frame, true, 1},
+      {"a frame that lost its end runs into the next",
+       join({{0x01, 0x2A, 0x25, 0x80, 0x30}, answerFrame(text("0000;"))}), State::Frame, false, 0},
+      {"bad checksum", badChecksum, State::Frame, false, 0},
+      {"bad length byte", badLength, State::Frame, false, 0},
+      {"a bit flipped in a field", flippedField, State::Frame, false, 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(read(c.bytes).state, c.state) << c.name;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Parsed p = read(c.bytes);
+    EXPECT_EQ(p.state, c.state);
+    EXPECT_EQ(p.whole, c.whole);
+    EXPECT_EQ(p.frameStart, c.frameStart);
+  }
 }
 
-TEST(DeviceFrame, BrokenReaderStaysBroken) {
-  frame::AnswerReader reader;
-  reader.reset();
-  const uint8_t nak = 0x15;
-  EXPECT_EQ(reader.feed(&nak, 1), State::Broken);
-  const Bytes good = answerFrame(text("0000;"));
-  EXPECT_EQ(reader.feed(good.data(), good.size()), State::Broken);
-  reader.reset();
-  EXPECT_EQ(reader.feed(good.data(), good.size()), State::Complete);
+// A stale answer, a NAK and the answer in one piece: each is reported in
+// turn, and the position counts every byte before the frame taken.
+TEST(DeviceFrame, NextGoesOnWithinThePiece) {
+  const Bytes stale = answerFrame(text("0000;old;"), {0x80, 0x80, 0x80, 0x80, 0x80, 0x80}, 0x24);
+  const Bytes ours = answerFrame(text("0000;new;"));
+  const Bytes piece = join({{0x16}, stale, {0x15, 0x16}, ours});
+  auto reader = std::make_unique<frame::AnswerReader>();
+  reader->reset();
+  size_t at = reader->feed(piece.data(), piece.size());
+  ASSERT_EQ(reader->state(), State::Frame);
+  EXPECT_EQ(reader->sequence(), 0x24);
+  EXPECT_TRUE(reader->whole());
+  EXPECT_EQ(reader->feed(piece.data() + at, piece.size() - at), 0u);  // waits for next()
+  reader->next();
+  at += reader->feed(piece.data() + at, piece.size() - at);
+  ASSERT_EQ(reader->state(), State::Nak);
+  reader->next();
+  at += reader->feed(piece.data() + at, piece.size() - at);
+  ASSERT_EQ(reader->state(), State::Frame);
+  EXPECT_EQ(at, piece.size());
+  EXPECT_EQ(reader->sequence(), 0x25);
+  EXPECT_EQ(reader->command(), 0x80);
+  EXPECT_EQ(reader->frameStart(), static_cast<int>(1 + stale.size() + 2));
+  Answer a;
+  frame::parseAnswer(reader->frame(), reader->dataSize(), reader->frameStart(), a);
+  EXPECT_STREQ(a.fields[0], "new");
 }
 
 TEST(DeviceFrame, HostileAnswersStayInBounds) {
@@ -196,14 +268,13 @@ TEST(DeviceFrame, HostileAnswersStayInBounds) {
       {"4000-byte answer", answerFrame(text(huge)), 20, true},
       {"answer past the reader's capacity", answerFrame(text(beyondCapacity)), 20, false},
       {"stray 0x04 and NUL bytes",
-       join({{0x01, 0x2A, 0x25, 0x80}, text("0000;a"), {0x04, 0x04}, text(wide + ";"), {0x00, 0x04}, text(";;"),
-             {0x03}}),
-       1, false},
+       answerFrame(join({text("0000;a"), {0x04, 0x04}, text(wide + ";"), {0x00, 0x04}, text(";;")})), 3, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Parsed p = read(c.bytes);
-    ASSERT_EQ(p.state, State::Complete);
+    ASSERT_EQ(p.state, State::Frame);
+    EXPECT_TRUE(p.whole);  // judged over all of it, stored or not
     EXPECT_EQ(p.answer.fieldCount, c.count);
     for (int i = 0; i < kMaxAnswerFields; ++i) EXPECT_LE(std::strlen(p.answer.fields[i]), 149u) << i;
     EXPECT_EQ(p.answer.status[0] == 0x80, c.statusFound);
@@ -217,7 +288,7 @@ TEST(DeviceFrame, HostileAnswersStayInBounds) {
 TEST(DeviceFrame, LongSynRunIsCountedNotStored) {
   const Bytes answer = join({Bytes(100000, 0x16), answerFrame(text("0000;7;"))});
   const Parsed p = read(answer, {4096, 4096, 4096});
-  ASSERT_EQ(p.state, State::Complete);
+  ASSERT_EQ(p.state, State::Frame);
   EXPECT_EQ(p.answer.frameStart, 100000);
   EXPECT_EQ(fields(p.answer), std::vector<std::string>{"7"});
 }
@@ -240,10 +311,10 @@ TEST(DeviceFrame, PiecesGiveTheSameAnswerAsOneRead) {
   std::mt19937 random(7);
   for (const Bytes& answer : answers) {
     const Parsed whole = read(answer);
-    ASSERT_EQ(whole.state, State::Complete);
+    ASSERT_EQ(whole.state, State::Frame);
     for (size_t split = 1; split < answer.size(); ++split) {
       const Parsed p = read(answer, {split});
-      ASSERT_EQ(p.state, State::Complete) << split;
+      ASSERT_EQ(p.state, State::Frame) << split;
       EXPECT_TRUE(sameAnswer(p.answer, whole.answer)) << split;
     }
     for (int round = 0; round < 20; ++round) {
@@ -253,7 +324,7 @@ TEST(DeviceFrame, PiecesGiveTheSameAnswerAsOneRead) {
         total += pieces.back();
       }
       const Parsed p = read(answer, pieces);
-      ASSERT_EQ(p.state, State::Complete);
+      ASSERT_EQ(p.state, State::Frame);
       EXPECT_TRUE(sameAnswer(p.answer, whole.answer)) << round;
     }
   }

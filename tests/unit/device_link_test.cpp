@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,8 @@ class FakePort : public SerialPort {
   bool writeAll(const uint8_t* data, size_t size) override {
     if (!open_) return false;
     written.insert(written.end(), data, data + size);
+    ++writes;
+    if (onWrite) onWrite();
     return writeWorks;
   }
   int readSome(uint8_t* buffer, size_t capacity, uint32_t timeoutMs) override {
@@ -72,16 +75,25 @@ class FakePort : public SerialPort {
   Bytes written;
   bool writeWorks = true;
   int reads = 0;
+  int writes = 0;
+  std::function<void()> onWrite;  // the printer's turn after each write
 
  private:
   FakeClock& clock_;
   bool open_ = true;
 };
 
-Bytes answerFrame(const std::string& body) {
-  Bytes out = {0x01, 0x2C, 0x25, 0x80};
-  out.insert(out.end(), body.begin(), body.end());
-  out.insert(out.end(), {0x04, 0x80, 0x80, 0x88, 0x80, 0x86, 0x80, 0x05, 0x30, 0x31, 0x32, 0x33, 0x03});
+// An answer frame to sequence byte `seq` and `command`, with a right length
+// byte and checksum.
+Bytes answerTo(uint8_t seq, uint8_t command, const std::string& body) {
+  Bytes out(body.begin(), body.end());
+  out.insert(out.begin(), {0x01, 0x00, seq, command});
+  out.insert(out.end(), {0x04, 0x80, 0x80, 0x88, 0x80, 0x86, 0x80, 0x05});
+  out[1] = static_cast<uint8_t>(out.size() - 1 + 0x20);
+  uint16_t sum = 0;
+  for (size_t i = 1; i < out.size(); ++i) sum = static_cast<uint16_t>(sum + out[i]);
+  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(static_cast<uint8_t>(0x30 + ((sum >> shift) & 0x0F)));
+  out.push_back(0x03);
   return out;
 }
 
@@ -104,6 +116,11 @@ class LinkTest : public ::testing::Test {
     return clock.now - start;
   }
 
+  // An answer to the link's current request (command 0x80).
+  Bytes answerFrame(const std::string& body) const {
+    return answerTo(frame::sequenceByte(link->sequenceCounter()), 0x80, body);
+  }
+
   // Leaves a refusal with a field as the last answer.
   void answerWithRefusal() {
     port.script = {{0, answerFrame("0A05;x;")}};
@@ -121,7 +138,8 @@ class LinkTest : public ::testing::Test {
     EXPECT_EQ(Bytes(a.status, a.status + kStatusBytes), Bytes(6, 0));
   }
 
-  const Timings timings{1000, 0, 0};
+  // A resend interval as long as the silence limit: no resend on quiet.
+  Timings timings{1000, 0, 0, 1000};
   FakeClock clock;
   FakePort port{clock};
   std::unique_ptr<Link> link = std::make_unique<Link>(clock, timings);
@@ -162,15 +180,13 @@ TEST_F(LinkTest, EachPieceRestartsTheSilenceLimit) {
   expectTimedOutKeeping("0A05");
 }
 
-TEST_F(LinkTest, NakOrJunkFirstEndsBySilence) {
-  const Bytes firsts[] = {{0x15}, {0x16, 0x30}};
-  for (const Bytes& first : firsts) {
-    answerWithRefusal();
-    // A good frame after the bad start is read and dropped.
-    port.script = {{10, first}, {500, answerFrame("0000;")}};
-    EXPECT_EQ(exchange(&port), 10u + 500u + 1000u);
-    expectTimedOutKeeping("0A05");
-  }
+TEST_F(LinkTest, JunkFirstIsSkipped) {
+  answerWithRefusal();
+  port.script = {{10, {0x16, 0x30, 0x00, 0x03}}, {500, answerFrame("0000;")}};
+  EXPECT_EQ(exchange(&port), 10u + 500u);
+  EXPECT_FALSE(link->answer().timedOut);
+  EXPECT_STREQ(link->answer().errorCode, "0000");
+  EXPECT_EQ(link->answer().frameStart, 4);
 }
 
 TEST_F(LinkTest, DeadPortEndsAtOnce) {
@@ -208,9 +224,139 @@ TEST_F(LinkTest, TooLongDataIsNotSentAndChangesNothing) {
   EXPECT_EQ(port.written.size(), frame::kMaxFrameData + frame::kRequestOverhead);
 }
 
+// A printer on a product-like line: a minute of silence for a dead printer,
+// a resend after a second of quiet. Each write is answered by the next entry
+// of the plan (no entry: the request is lost).
+class LinkResendTest : public LinkTest {
+ protected:
+  using Plan = std::vector<std::vector<FakePort::Piece>>;
+
+  LinkResendTest() {
+    timings = {60000, 0, 0, 1000};
+    port.onWrite = [this] {
+      const size_t n = static_cast<size_t>(port.writes) - 1;
+      if (n < plan.size()) port.script.insert(port.script.end(), plan[n].begin(), plan[n].end());
+    };
+  }
+
+  uint8_t seq() const { return frame::sequenceByte(link->sequenceCounter()); }
+
+  // Every write was the same request frame.
+  void expectSameFrameWritten(int times) {
+    const Bytes one = request(0x80, link->sequenceCounter(), "");
+    EXPECT_EQ(port.writes, times);
+    ASSERT_EQ(port.written.size(), one.size() * static_cast<size_t>(times));
+    for (int i = 0; i < times; ++i)
+      EXPECT_EQ(Bytes(port.written.begin() + i * one.size(), port.written.begin() + (i + 1) * one.size()), one);
+  }
+
+  Plan plan;
+};
+
+TEST_F(LinkResendTest, RecoversByResendingTheSameFrame) {
+  const Bytes good = answerFrame("0000;42;");
+  Bytes badChecksum = good;
+  badChecksum[10] ^= 0x01;
+  const Bytes otherCommand = answerTo(seq(), 0x81, "0000;42;");
+  const Bytes stale = answerTo(static_cast<uint8_t>(seq() == 0x20 ? 0x7E : seq() - 1), 0x80, "0000;old;");
+  Bytes staleDamaged = stale;
+  staleDamaged[9] ^= 0x40;
+  Bytes staleThenGood = stale;
+  staleThenGood.insert(staleThenGood.end(), good.begin(), good.end());
+  struct Case {
+    const char* name;
+    Plan plan;
+    int writes;
+    uint64_t ms;
+  };
+  const Case cases[] = {
+      {"clean line", {{{5, good}}}, 1, 5},
+      {"NAK: at once", {{{5, {0x15}}}, {{5, good}}}, 2, 10},
+      {"bad checksum of ours: at once", {{{5, badChecksum}}, {{5, good}}}, 2, 10},
+      {"another command byte with our sequence: at once", {{{5, otherCommand}}, {{5, good}}}, 2, 10},
+      {"lost request: after a second of quiet", {{}, {{5, good}}}, 2, 1005},
+      {"lost answer after SYN: a second after the last byte", {{{5, {0x16}}}, {{5, good}}}, 2, 1010},
+      {"stale answer then ours in one piece", {{{5, staleThenGood}}}, 1, 5},
+      {"only a stale answer: dropped, then quiet", {{{5, stale}}, {{5, good}}}, 2, 1010},
+      {"damaged stale answer: dropped, then quiet", {{{5, staleDamaged}}, {{5, good}}}, 2, 1010},
+      {"answer later than the resend interval", {{{1500, good}}, {{5, good}}}, 2, 1500},
+      {"a second NAK", {{{5, {0x15}}}, {{5, {0x15}}}, {{5, good}}}, 3, 15},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    answerWithRefusal();
+    port.writes = 0;
+    port.written.clear();
+    port.script.clear();
+    plan = c.plan;
+    EXPECT_EQ(exchange(&port), c.ms);
+    expectSameFrameWritten(c.writes);
+    const Answer& a = link->answer();
+    EXPECT_FALSE(a.timedOut);
+    EXPECT_STREQ(a.errorCode, "0000");
+    ASSERT_EQ(a.fieldCount, 1);
+    EXPECT_STREQ(a.fields[0], "42");
+  }
+}
+
+TEST_F(LinkResendTest, TheResendsAreBounded) {
+  // A printer that spoils every try: the exchange ends at the last resend.
+  answerWithRefusal();
+  port.writes = 0;
+  port.written.clear();
+  plan.assign(Link::kMaxResends + 5, {{5, {0x15}}});
+  EXPECT_EQ(exchange(&port), 5u * (Link::kMaxResends + 1));
+  expectSameFrameWritten(Link::kMaxResends + 1);
+  expectTimedOutKeeping("0A05");
+
+  // A dead printer: the resends go out a second apart, and the exchange
+  // still ends at the silence limit after the first write.
+  port.writes = 0;
+  port.written.clear();
+  plan.clear();
+  EXPECT_EQ(exchange(&port), 60000u);
+  expectSameFrameWritten(Link::kMaxResends + 1);
+  expectTimedOutKeeping("0A05");
+}
+
+// A repeat answer left over from a resend arrives during the next exchange:
+// its sequence byte is the previous one, so it is dropped.
+TEST_F(LinkResendTest, ALateRepeatIsNeverTakenForTheNextAnswer) {
+  plan = {{{1500, answerFrame("0000;1;")}}, {{5, answerFrame("0000;1;")}}};
+  exchange(&port);
+  EXPECT_STREQ(link->answer().fields[0], "1");
+  ASSERT_EQ(port.script.size(), 1u);  // the repeat is still on its way
+  link->advanceSequence();
+  port.writes = 0;
+  port.written.clear();
+  plan = {{{5, answerFrame("0000;2;")}}};
+  exchange(&port);
+  expectSameFrameWritten(1);
+  EXPECT_STREQ(link->answer().fields[0], "2");
+}
+
+// Command 0 (DirectIO's default) and an answer whose length byte wraps to
+// 0x00 keep their code and fields.
+TEST_F(LinkResendTest, ZeroBytesInTheHeaderAreData) {
+  const std::string longField(207, 'w');
+  const std::pair<uint8_t, std::string> cases[] = {{0x00, "0000;7;"}, {0x80, "0000;" + longField + ";"}};
+  for (const auto& [command, body] : cases) {
+    const Bytes answer = answerTo(seq(), command, body);
+    plan = {{{5, answer}}};
+    port.writes = 0;
+    EXPECT_TRUE(link->exchange(&port, command, ""));
+    EXPECT_EQ(port.writes, 1);
+    EXPECT_FALSE(link->answer().timedOut);
+    EXPECT_STREQ(link->answer().errorCode, "0000");
+    EXPECT_EQ(link->answer().fieldCount, 1);
+    EXPECT_EQ(link->answer().status[2], 0x88);
+  }
+  EXPECT_EQ(answerTo(seq(), 0x80, "0000;" + longField + ";")[1], 0x00);
+}
+
 TEST(LinkSequence, StartsFromTheClockAfterInitThenCounts) {
   FakeClock clock;
-  const Timings timings{1000, 0, 0};
+  const Timings timings{1000, 0, 0, 1000};
   auto link = std::make_unique<Link>(clock, timings);
   EXPECT_EQ(link->sequenceCounter(), 0xFFFFFFFFu);
   link->reset();

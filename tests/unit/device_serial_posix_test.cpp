@@ -190,18 +190,28 @@ TEST_F(PtyTest, HangUpEndsReadsAndWritesPromptly) {
 // waiting thread stays idle.
 TEST_F(PtyTest, ExchangeWhilePrinterIsSlowUsesAlmostNoCpu) {
   ASSERT_EQ(port_->open(slavePath_, 9600), kOpenOk);
-  const Timings timings{2000, 0, 0};
+  const Timings timings{2000, 0, 0, 1000};
   auto link = std::make_unique<Link>(systemClock(), timings);
   link->reset();
   link->advanceSequence();
   std::thread printer([this] {
     const Bytes request = masterRead(10);
     if (request.size() != 10) return;
+    // The answer to the request's sequence and command, with its checksum.
+    Bytes answer = {0x01, 0x00, request[2], request[3], '0', '0', '0', '0', ';', '4', '2', ';',
+                    0x04, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x05};
+    answer[1] = static_cast<uint8_t>(answer.size() - 1 + 0x20);
+    unsigned sum = 0;
+    for (size_t i = 1; i < answer.size(); ++i) sum += answer[i];
+    for (int shift = 12; shift >= 0; shift -= 4) answer.push_back(static_cast<uint8_t>(0x30 + ((sum >> shift) & 0x0F)));
+    answer.push_back(0x03);
     masterWrite({0x16});
     std::this_thread::sleep_for(milliseconds(200));
-    masterWrite({0x16, 0x01, 0x2C, 0x25, 0x80, '0', '0', '0', '0', ';', '4', '2', ';'});
+    Bytes first = {0x16};
+    first.insert(first.end(), answer.begin(), answer.begin() + 12);
+    masterWrite(first);
     std::this_thread::sleep_for(milliseconds(200));
-    masterWrite({0x04, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x05, 0x30, 0x30, 0x30, 0x30, 0x03});
+    masterWrite(Bytes(answer.begin() + 12, answer.end()));
   });
   const double cpu = threadCpuMs();
   const auto start = steady_clock::now();
