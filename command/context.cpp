@@ -52,14 +52,17 @@ void CommandContext::send(uint8_t code, std::string_view data, int advances) {
 // a status request goes out with the byte just before the command's: the
 // printer serves it (or repeats its last answer, which is dropped), and the
 // command's own byte then differs from the last served one for certain.
-// When the status request gets no answer at all, the printer is not there:
-// the command is not sent, and the time-out state stands for it.
+// An answer for another command (the printer repeating a different frame
+// it served under that byte) is no answer to the request, but still leaves
+// the printer's last byte at the one before the command's, so the command
+// goes on. When nothing at all comes back, the printer is not there: the
+// command is not sent, and the time-out state stands for it.
 bool CommandContext::prime() {
   const uint32_t counter = link_.sequenceCounter();
   link_.setSequenceCounter(counter - 1);
   link_.exchange(port_.handle, code::kStatus, std::string(kDefaultPassword) + ";");
   link_.setSequenceCounter(counter);
-  primed_ = !link_.answer().timedOut;
+  primed_ = !link_.answer().timedOut || link_.heard();
   return primed_;
 }
 

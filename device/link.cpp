@@ -18,6 +18,8 @@ class Exchange {
   // Writes the request and reads until the answer is in the reader (true)
   // or the exchange ends without one (false).
   bool run();
+  // Some byte came back from the printer, whatever it made.
+  bool heard() const { return heard_; }
 
  private:
   enum class Turn { Wait, Answered, Dead };
@@ -34,6 +36,7 @@ class Exchange {
   int resends_ = -1;  // the first write is not a resend
   uint64_t lastByte_ = 0;
   uint64_t lastSend_ = 0;
+  bool heard_ = false;
 };
 
 bool Exchange::send() {
@@ -88,6 +91,7 @@ bool Exchange::run() {
     const int got = port_.readSome(piece, sizeof piece, static_cast<uint32_t>(wait));
     if (got < 0) return false;  // hang-up or I/O error: this port will not deliver
     if (got == 0) continue;
+    heard_ = true;
     lastByte_ = clock_.monotonicMs();
     const Turn turn = take(piece, static_cast<size_t>(got));
     if (turn != Turn::Wait) return turn == Turn::Answered;
@@ -116,9 +120,12 @@ bool Link::exchange(SerialPort* port, uint8_t command, std::string_view data) {
   // A port that is gone cannot answer: end at once instead of waiting out
   // the silence limit.
   answer_.timedOut = false;
+  heard_ = false;
   if (port != nullptr && port->isOpen()) {
     Exchange exchange(*port, clock_, timings_, reader_, request, requestSize);
-    if (exchange.run()) {
+    const bool answered = exchange.run();
+    heard_ = exchange.heard();
+    if (answered) {
       frame::parseAnswer(reader_.frame(), reader_.dataSize(), reader_.frameStart(), answer_);
       return true;
     }

@@ -47,6 +47,10 @@ class Link {
   // data is longer than a frame can carry.
   bool exchange(SerialPort* port, uint8_t command, std::string_view data);
 
+  // True when the printer sent any byte during the last exchange, even if
+  // none of it made our answer.
+  bool heard() const { return heard_; }
+
   const Answer& answer() const { return answer_; }
   Answer& answer() { return answer_; }
 
@@ -58,6 +62,7 @@ class Link {
   const Timings& timings_;
   uint32_t sequenceCounter_ = 0xFFFFFFFFu;  // -1 until Init
   Answer answer_;
+  bool heard_ = false;
   // Kept here rather than on the stack: it holds a whole answer frame.
   frame::AnswerReader reader_;
 };

@@ -138,7 +138,7 @@ class ValuesCall : public Call {
   std::vector<Arg> args_;
 };
 
-const Timings kTimings{60000, 1000, 3000};
+const Timings kTimings{60000, 1000, 3000, 1000};
 
 // One component's context, wired to the shared fake printer.
 struct Instance {
@@ -190,6 +190,22 @@ TEST(CommandContext, FirstCommandOfAnInstanceIsNeverTakenForARepeat) {
   size_t before = printer.frames.size();
   b.call(u"PrintXReportL", {std::u16string(u"482915")});
   EXPECT_EQ(printer.frames.size(), before + 1);
+}
+
+// The printer's memory holds another command's answer under the byte the
+// status request takes (an instance a second earlier): that repeat answers
+// nothing, yet the command after it runs.
+TEST(CommandContext, FirstCommandRunsWhenThePrinterRepeatsAnotherCommand) {
+  FakeClock clock;
+  FakePrinter printer;
+  printer.lastSeq = frame::sequenceByte(clock.calendar - 1);
+  printer.lastAnswer = datecs_sim::encodeAnswer(printer.lastSeq, code::kReport, "0000", {}, {});
+  Instance a(printer, clock);
+  a.call(u"OpenPort", {int32_t{1}, int32_t{9600}});
+  a.call(u"PrintZReportL", {std::u16string(u"482915")});
+  ASSERT_EQ(printer.runs.size(), 1u);
+  EXPECT_EQ(printer.runs[0].data, "482915;0;");
+  EXPECT_TRUE(a.context.accepted());
 }
 
 // No answer at all to the status request: the printer is not there, and the

@@ -43,7 +43,7 @@ void readAnswer(const std::vector<uint8_t>& b, WireEvent& e) {
   AnswerReader reader;
   reader.feed(b.data(), b.size());
   ostrel::Answer answer;
-  parseAnswer(reader.frame(), reader.frameSize(), reader.synCount(), answer);
+  parseAnswer(reader.frame(), reader.dataSize(), reader.frameStart(), answer);
   e.errorCode = answer.errorCode;
   for (int i = 0; i < answer.fieldCount; ++i) e.fields.emplace_back(answer.fields[i], strnlen(answer.fields[i], ostrel::kAnswerSlotSize));
   std::copy(std::begin(answer.status), std::end(answer.status), e.status.begin());
