@@ -317,7 +317,11 @@ def run_twins(args):
                 # In a sanitizer build the preloaded alias stands before the
                 # sanitizer's runtime, which it would otherwise refuse.
                 env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"), "verify_asan_link_order=0"]))
-                cmd = [args.host, "--lib", args.lib, "--var", var, "run", os.path.join(args.scenarios, twin + ".txt")]
+                # The port the twin names is a serial port's, so addin-host
+                # takes it for a real printer; the alias sends it to the
+                # simulator, hence --yes.
+                cmd = [args.host, "--lib", args.lib, "--yes", "--var", var, "run",
+                       os.path.join(args.scenarios, twin + ".txt")]
                 done = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
                 output = done.stdout.decode("utf-8", "replace")
                 summary = re.search(r"addin-host: (\d+) calls: (\d+) ok, 0 failed as expected, 0 unexpected$", output, re.M)

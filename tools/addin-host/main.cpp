@@ -18,8 +18,12 @@
 #include <vector>
 
 #include "abihost/host.h"
-#include "tools/cli/options.h"
+#include "addin/registry.h"
+#include "names.h"
+#include "printing.h"
+#include "reference.h"
 #include "relay.h"
+#include "tools/cli/options.h"
 #include "values.h"
 
 namespace {
@@ -33,54 +37,74 @@ constexpr char kLibraryName[] = "libAddInNativeOstrel.so";
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
 const char kUsageText[] =
-    "usage: addin-host [options] call [proc|func] METHOD [ARG...]\n"
+    "usage: addin-host [options] call [proc|func] METHOD [ARG...] [-- METHOD [ARG...]]...\n"
     "       addin-host [options] run SCENARIO|-\n"
     "       addin-host [options] methods [METHOD]\n"
     "       addin-host [options] props\n"
     "\n"
     "Loads the component library through its exported interface, as the platform\n"
-    "does, and calls methods by their English or Russian names. After each call\n"
-    "it prints the answer, the result and output arguments, ErrorCode,\n"
-    "ErrorDescription and Counter with the answer fields, and a verdict.\n"
+    "does, and calls methods by their English or Russian names, all on one\n"
+    "component. After each call it prints the answer, the result and output\n"
+    "arguments, ErrorCode, ErrorDescription and Counter with the answer fields,\n"
+    "and a verdict. \"methods METHOD\" prints the method's reference.\n"
     "\n"
     "Options:\n"
     "  --lib PATH        the component library (default: libAddInNativeOstrel.so\n"
     "                    next to this program or in a directory above it)\n"
-    "  --stop-on-error   stop a scenario at the first call with an unexpected outcome\n"
+    "  --port PORT       open the port before the first call and close it after\n"
+    "                    the last: a path or \"COMn\" through SetParameter \"Port\"\n"
+    "                    and Open (the identifier is kept as $device), a number n\n"
+    "                    through OpenPort n (COMn, /dev/ttyS{n-1})\n"
+    "  --speed BAUD      the line speed for --port (default: the component's)\n"
+    "  --yes             print on a real printer without asking (below)\n"
+    "  --stop-on-error   stop at the first call with an unexpected outcome\n"
     "  --trace           relay the port through a pty and print every frame both\n"
-    "                    ways, decoded and in hex. The port is taken from\n"
-    "                    SetParameter \"Port\" (a path, \"COMn\" = /dev/ttyS{n-1}, or a\n"
-    "                    form index n = /dev/ttyS{n}); the component gets the pty.\n"
+    "                    ways, decoded and in hex, under the call that sent it.\n"
+    "                    The port is taken from SetParameter \"Port\" (a path,\n"
+    "                    \"COMn\" = /dev/ttyS{n-1}, or a form index n = /dev/ttyS{n});\n"
+    "                    the component gets the pty.\n"
     "  --var NAME=VALUE  a value for $NAME in the arguments\n"
     "  -h, --help        this text\n"
     "\n"
     "Call form: function when the method returns a value, else procedure;\n"
     "\"proc\" or \"func\" before the name chooses. Missing arguments get their\n"
-    "declared defaults.\n"
+    "declared defaults. After \"call\", \"--\" separates one call from the next\n"
+    "(a text argument \"--\" is written in quotes).\n"
     "\n"
     "%s"
     "\n"
     "Scenario files: one call a line, as after \"call\"; blank lines and text after\n"
     "a '#' that starts a word are ignored. A line may also be\n"
-    "  get PROPERTY            print a property\n"
-    "  set PROPERTY VALUE      write a property\n"
+    "  get PROPERTY            print a property (kept as $PROPERTY)\n"
+    "  set PROPERTY VALUE      write a property; ok only when it then reads VALUE\n"
     "and may end with \"== VALUE\": the result (of get: the property) must equal it.\n"
     "A line that starts with \"!\" expects the call to fail; \"!CODE\" (e.g. !000B)\n"
     "expects it to fail with that ErrorCode. Such a failure counts as ok, and a\n"
-    "success there counts as a failure.\n"
+    "success there counts as a failure. Every line, and every $name in it, is\n"
+    "checked before the first call.\n"
     "\n"
     "Verdict: a call fails when the component answers false, or when afterwards\n"
     "ErrorCode is not 0000 or ErrorDescription is not the no-error text (a printer\n"
     "refusal or a time-out). The error state is that of the printer's last answer,\n"
     "so a call that sends nothing shows the state an earlier call left.\n"
     "\n"
-    "Exit status: 0 when every call had the expected outcome, 1 when one did not,\n"
-    "2 for a usage error, an unknown name, a malformed argument or scenario line,\n"
-    "a library that cannot be loaded or a traced port that cannot be opened.\n"
+    "Real printers: when the calls include one that prints a fiscal document or\n"
+    "a report or opens the drawer (addin-host methods lists them, marked \"prints\")\n"
+    "and a port they use is not a pseudo-terminal (where the simulator answers),\n"
+    "addin-host asks for YES on the terminal first; without a terminal it\n"
+    "refuses unless --yes is given.\n"
     "\n"
-    "Example:\n"
-    "  addin-host run shift.txt --var port=/dev/pts/3\n"
-    "  addin-host call SellArticul 482915 '\"5\"' '\"1.000\"' '\"12.50\"'\n";
+    "Exit status: 0 when every call had the expected outcome, 1 when one did not\n"
+    "or --port could not open the port, 2 for a usage error, an unknown name, a\n"
+    "malformed argument or scenario line, a variable without a value, a library\n"
+    "that cannot be loaded, a traced port that cannot be opened, or a run on a\n"
+    "real printer that was not confirmed.\n"
+    "\n"
+    "Examples (against the simulator on /dev/pts/3):\n"
+    "  addin-host methods SellArticul\n"
+    "  addin-host --port /dev/pts/3 call IsRegExist\n"
+    "  addin-host --port /dev/pts/3 call ProgramArticle _ 5 Bread -- BegFiscalReceipt -- SellArticul 482915 '\"5\"' '\"1.000\"' '\"12.50\"' -- TotalByCash _ '\"12.50\"' -- CloseReceipt\n"
+    "  addin-host --var port=/dev/pts/3 run shift.txt\n";
 
 void usage(std::FILE* to) { std::fprintf(to, kUsageText, addinhost::kArgumentSyntax); }
 
@@ -157,6 +181,8 @@ bool sameValue(const Value& got, const Value& want) {
 // One line of a scenario or the words after "call".
 struct Step {
   int line = 0;
+  std::string where;   // how the output names it: "line 3", "call 2", "--port"
+  std::string origin;  // where a message about it points: "shift.txt:3", "call 2"
   std::string source;
   bool expectFail = false;
   std::string expectCode;
@@ -184,9 +210,14 @@ class Host {
   // Runs a step and prints it; false when its outcome was unexpected.
   bool run(const Step& s);
   int summary(size_t total);
+  // The variables steps use before anything gives them a value: --var, a
+  // capture >name or a function's $result on an earlier step, get NAME.
+  std::vector<std::pair<const Step*, std::string>> unsetVariables(const std::vector<Step>& steps);
+  // Whether the steps may run: asks first when they print on a real printer.
+  bool confirmPrinting(const std::vector<Step>& open, const std::vector<Step>& steps, bool yes);
   int status() const { return unexpected_ ? 1 : 0; }
 
-  void listMethods(const std::string& only);
+  void listMethods();
   void listProps();
   std::vector<std::string> problems() const { return c_->problems(); }
   void finish() { relay_.stop(); }
@@ -199,20 +230,27 @@ class Host {
     abihost::CallResult result;
     std::string code;  // ErrorCode afterwards
     std::u16string description;
+    std::string state, stateBefore;  // the error state line after and before the call
+    bool openBefore = false, openAfter = false;  // IsOpen around the call
   };
 
   bool resolveProperty(Step& s, std::string& error);
   bool resolveMethod(Step& s, std::string& error);
   Value expectedValue(const Step& s);
   bool runProperty(const Step& s, const std::string& prefix);
+  bool setProperty(const Step& s, std::string& detail);
   void followPort(const std::u16string& method, std::vector<Value>& values);
   std::string describeAnswer(const Step& s, const std::vector<Value>& values, const abihost::CallResult& r, bool function);
   bool failure(const Step& s, const Outcome& o, std::string& why);
   bool judge(const Step& s, const Outcome& o, std::string& verdict);
   std::string describeCall(const Step& s, const std::vector<Value>& values);
   bool argsToValues(const Step& s, std::vector<Value>& values, std::string& error);
-  void errorState(std::string& code, std::u16string& description, long& counter, std::vector<std::u16string>& fields);
-  std::string suggest(const std::string& name);
+  std::string errorState(std::string& code, std::u16string& description);
+  bool isOpen();
+  std::string notes(const Outcome& o);
+  std::string suggest(const std::string& name, bool property);
+  std::string english(const Step& s);
+  void portsOf(const Step& s, bool& named, std::vector<std::string>& ports);
 
   std::unique_ptr<abihost::Component> c_;
   bool trace_;
@@ -223,19 +261,27 @@ class Host {
   int okCount_ = 0, expectedFailures_ = 0, unexpected_ = 0;
 };
 
-std::string Host::suggest(const std::string& name) {
-  auto lower = [](std::string s) {
-    for (char& ch : s)
-      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-    return s;
-  };
-  long n = c_->getNMethods();
+// " (did you mean X?)" for a mistyped name, from the names of the table.
+std::string suggestion(const std::string& name, const std::vector<std::u16string>& names, const char* lister) {
+  auto near = addinhost::closestNames(u16(name), names);
+  if (near.empty()) return std::string(" (") + lister + " lists them)";
+  // A name that differs only in letter case is the one meant.
+  bool caseOnly = addinhost::foldCase(near[0]) == addinhost::foldCase(u16(name));
+  if (caseOnly) near.resize(1);
+  std::string out = " (did you mean ";
+  for (size_t i = 0; i < near.size(); ++i) out += (i == 0 ? "" : i + 1 == near.size() ? " or " : ", ") + u8(near[i]);
+  return out + (caseOnly ? "? names are case-sensitive)" : std::string("? ") + lister + " lists them)");
+}
+
+std::string Host::suggest(const std::string& name, bool property) {
+  std::vector<std::u16string> names;
+  long n = property ? c_->getNProps() : c_->getNMethods();
   for (long i = 0; i < n; ++i)
     for (long lang = 0; lang < 2; ++lang) {
-      auto m = c_->methodName(i, lang);
-      if (m && lower(u8(*m)) == lower(name)) return " (did you mean " + u8(*m) + "? names are case-sensitive)";
+      auto m = property ? c_->propName(i, lang) : c_->methodName(i, lang);
+      if (m) names.push_back(*m);
     }
-  return " (addin-host methods lists them)";
+  return suggestion(name, names, property ? "addin-host props" : "addin-host methods");
 }
 
 // A leading "!" or "!CODE": the step is expected to fail (with that code).
@@ -292,7 +338,7 @@ bool Host::parse(std::vector<std::string> words, Step& s, std::string& error) {
 bool Host::resolveProperty(Step& s, std::string& error) {
   s.number = c_->findProp(u16(s.name));
   if (s.number < 0) {
-    error = "unknown property " + s.name + " (addin-host props lists them)";
+    error = "unknown property " + s.name + suggest(s.name, true);
     return false;
   }
   size_t want = s.verb == Step::Get ? 0 : 1;
@@ -306,7 +352,7 @@ bool Host::resolveProperty(Step& s, std::string& error) {
 bool Host::resolveMethod(Step& s, std::string& error) {
   s.number = c_->findMethod(u16(s.name));
   if (s.number < 0) {
-    error = "unknown method " + s.name + suggest(s.name);
+    error = "unknown method " + s.name + suggest(s.name, false);
     return false;
   }
   long params = c_->getNParams(s.number);
@@ -342,19 +388,27 @@ bool Host::argsToValues(const Step& s, std::vector<Value>& values, std::string& 
   return true;
 }
 
-void Host::errorState(std::string& code, std::u16string& description, long& counter, std::vector<std::u16string>& fields) {
+// "ErrorCode 0000 "...", Counter 2 [0]"..." [1]"...": the error state and
+// the answer fields (read through RetItem).
+std::string Host::errorState(std::string& code, std::u16string& description) {
   auto ec = c_->getProperty(u"ErrorCode");
   auto ed = c_->getProperty(u"ErrorDescription");
   auto cn = c_->getProperty(u"Counter");
   code = ec ? u8(ec->text) : "?";
   description = ed ? ed->text : u"?";
-  counter = cn ? static_cast<long>(cn->integer) : 0;
-  fields.clear();
+  long counter = cn ? static_cast<long>(cn->integer) : 0;
+  std::string state = "ErrorCode " + code + " " + addinhost::quote(u8(description)) + ", Counter " + std::to_string(counter);
   long retItem = c_->findMethod(u"RetItem");
   for (long i = 0; i < counter && retItem >= 0; ++i) {
     auto r = c_->callFunc(retItem, {Value::text_(u""), Value::i4(static_cast<int32_t>(i))});
-    fields.push_back(r.ok ? r.result.text : u"?");
+    state += " [" + std::to_string(i) + "]" + addinhost::quote(r.ok ? u8(r.result.text) : "?");
   }
+  return state;
+}
+
+bool Host::isOpen() {
+  auto open = c_->getProperty(u"IsOpen");
+  return open && open->type == L::VT_BOOL && open->boolean;
 }
 
 std::string Host::describeCall(const Step& s, const std::vector<Value>& values) {
@@ -381,15 +435,32 @@ bool Host::runProperty(const Step& s, const std::string& prefix) {
     }
     if (v) vars_[s.name] = *v;
   } else {
-    ok = c_->setProperty(s.number, s.args[0].value);
-    detail = ok ? "accepted" : "refused";
+    ok = setProperty(s, detail);
   }
   bool good = ok != s.expectFail;
   (good ? okCount_ : unexpected_)++;
-  std::printf("[%s] %-4s %s %s = %s\n", prefix.c_str(), good ? "ok" : "FAIL", s.verb == Step::Get ? "get" : "set",
-              s.name.c_str(), detail.c_str());
+  std::printf("[%s] %-4s %s %s %s %s\n", prefix.c_str(), good ? "ok" : "FAIL", s.verb == Step::Get ? "get" : "set",
+              s.name.c_str(), s.verb == Step::Get ? "=" : "->", detail.c_str());
   std::fflush(stdout);
   return good;
+}
+
+// Writes a property and reads it back: a write counts only when the property
+// then reads the value written.
+bool Host::setProperty(const Step& s, std::string& detail) {
+  const Arg& a = s.args[0];
+  Value want = a.kind == Arg::Variable ? vars_[a.name] : a.value;
+  auto before = c_->getProperty(s.number);
+  bool accepted = c_->setProperty(s.number, want);
+  auto after = c_->getProperty(s.number);
+  bool took = after && sameValue(*after, want);
+  bool same = before && after && sameValue(*after, *before);
+  std::string reads = !after ? s.name + " cannot be read"
+                      : s.name + (same && !took ? " still reads " : " reads ") + addinhost::formatValue(*after);
+  if (!accepted) detail = "refused, " + reads;
+  else if (took) detail = "accepted, " + reads;
+  else detail = "accepted, but " + reads;
+  return accepted && took;
 }
 
 // Notes the device a call opens; under --trace the component gets the pty
@@ -428,19 +499,27 @@ std::string Host::describeAnswer(const Step& s, const std::vector<Value>& values
   return answer;
 }
 
+// Methods that open the port themselves, so a closed port before them is
+// no reason for their failure.
+bool opensPort(const std::u16string& method) { return method == u"Open" || method == u"OpenPort" || method == u"DeviceTest"; }
+
+// What the properties around a failed call add to its reason: an error state
+// this call left as it found it, a port that was closed before and after.
+std::string Host::notes(const Outcome& o) {
+  std::string out;
+  if (o.state == o.stateBefore) out = "the error state is the same as before this call";
+  if (!o.openBefore && !o.openAfter && !opensPort(o.method)) out += (out.empty() ? "" : "; ") + std::string("the port is not open");
+  return out.empty() ? out : " (" + out + ")";
+}
+
 // Whether the call failed, and why: the component's answer, the printer's
 // error state, OpenPort's result code, a result check, host-side problems.
 bool Host::failure(const Step& s, const Outcome& o, std::string& why) {
   const abihost::CallResult& r = o.result;
   bool deviceError = o.code != "0000" || o.description != noError_;
   bool failed = !r.ok || deviceError;
-  if (!r.ok) {
-    why = "the component answered false";
-  } else if (deviceError) {
-    auto open = c_->getProperty(u"IsOpen");
-    why = o.code != "0000" ? "printer error " + o.code : "no answer from the printer";
-    if (open && open->type == L::VT_BOOL && !open->boolean) why += " (the port is not open)";
-  }
+  if (!r.ok) why = "the component answered false";
+  else if (deviceError) why = (o.code != "0000" ? "printer error " + o.code : "no answer from the printer") + notes(o);
   // OpenPort reports a port it could not open only in its result code.
   if (o.method == u"OpenPort" && o.function && r.ok && r.result.integer != 0 && r.result.integer != 8) {
     failed = true;
@@ -478,40 +557,106 @@ bool Host::judge(const Step& s, const Outcome& o, std::string& verdict) {
 }
 
 bool Host::run(const Step& s) {
-  std::string prefix = s.line > 0 ? "line " + std::to_string(s.line) : "call";
-  if (s.verb != Step::Call) return runProperty(s, prefix);
+  if (s.verb != Step::Call) return runProperty(s, s.where);
 
   std::vector<Value> values;
   std::string error;
   if (!argsToValues(s, values, error)) {
     ++unexpected_;
-    std::printf("[%s] FAIL %s: %s\n", prefix.c_str(), s.name.c_str(), error.c_str());
+    std::printf("[%s] FAIL %s: %s\n", s.where.c_str(), s.name.c_str(), error.c_str());
     return false;
   }
   Outcome o;
   auto english = c_->methodName(s.number, 0);
   o.method = english ? *english : u"";
-  followPort(o.method, values);
-
   o.function = s.form == Step::Func || (s.form == Step::Auto && c_->hasRetVal(s.number));
-  std::printf("[%s] %s%s\n", prefix.c_str(), s.form == Step::Auto ? "" : o.function ? "func " : "proc ",
+  // The header first, with the values as given: the trace's lines for this
+  // call (the relay's start, its frames) come under it.
+  std::printf("[%s] %s%s\n", s.where.c_str(), s.form == Step::Auto ? "" : o.function ? "func " : "proc ",
               describeCall(s, values).c_str());
   std::fflush(stdout);
-  o.result = o.function ? c_->callFunc(s.number, values) : c_->callProc(s.number, values);
-  std::string answer = describeAnswer(s, values, o.result, o.function);
-
-  long counter = 0;
-  std::vector<std::u16string> fields;
-  errorState(o.code, o.description, counter, fields);
-  std::string state = "ErrorCode " + o.code + " " + addinhost::quote(u8(o.description)) + ", Counter " + std::to_string(counter);
-  for (size_t i = 0; i < fields.size(); ++i) state += " [" + std::to_string(i) + "]" + addinhost::quote(u8(fields[i]));
+  std::vector<Value> passed = values;
+  followPort(o.method, passed);
+  std::string code;
+  std::u16string description;
+  o.stateBefore = errorState(code, description);
+  o.openBefore = isOpen();
+  o.result = o.function ? c_->callFunc(s.number, passed) : c_->callProc(s.number, passed);
+  o.openAfter = isOpen();
+  std::string answer = describeAnswer(s, passed, o.result, o.function);
+  o.state = errorState(o.code, o.description);
 
   std::string verdict;
   bool good = judge(s, o, verdict);
   const std::string pad(6, ' ');
-  std::printf("%s%s\n%s%s\n%s=> %s\n", pad.c_str(), answer.c_str(), pad.c_str(), state.c_str(), pad.c_str(), verdict.c_str());
+  std::printf("%s%s\n%s%s\n%s=> %s\n", pad.c_str(), answer.c_str(), pad.c_str(), o.state.c_str(), pad.c_str(), verdict.c_str());
   std::fflush(stdout);
   return good;
+}
+
+std::vector<std::pair<const Step*, std::string>> Host::unsetVariables(const std::vector<Step>& steps) {
+  std::vector<std::pair<const Step*, std::string>> missing;
+  std::map<std::string, bool> known;
+  for (const auto& v : vars_) known[v.first] = true;
+  for (const Step& s : steps) {
+    std::vector<const Arg*> used;
+    for (const Arg& a : s.args) used.push_back(&a);
+    if (s.checkResult) used.push_back(&s.expected);
+    for (const Arg* a : used)
+      if (a->kind == Arg::Variable && !known.count(a->name)) missing.emplace_back(&s, a->name), known[a->name] = true;
+    for (const Arg& a : s.args)
+      if (a.kind == Arg::Capture) known[a.name] = true;
+    if (s.verb == Step::Get) known[s.name] = true;
+    if (s.verb == Step::Call && (s.form == Step::Func || (s.form == Step::Auto && c_->hasRetVal(s.number))))
+      known["result"] = true;
+  }
+  return missing;
+}
+
+std::string Host::english(const Step& s) {
+  auto name = s.verb == Step::Call ? c_->methodName(s.number, 0) : std::nullopt;
+  return name ? u8(*name) : std::string();
+}
+
+// The devices a step opens or names: SetParameter "Port", OpenPort's number;
+// Open and DeviceTest before any of them use the component's own setting.
+void Host::portsOf(const Step& s, bool& named, std::vector<std::string>& ports) {
+  std::string method = english(s);
+  std::vector<Value> values;
+  std::string error;
+  if (s.verb != Step::Call) return;
+  if (!argsToValues(s, values, error)) {
+    // A value kept during the run: the port is not known beforehand.
+    if (method == "SetParameter" || method == "OpenPort") ports.push_back("(a port known only during the run)");
+    return;
+  }
+  if (method == "SetParameter" && values.size() == 2 && values[0].type == L::VT_PWSTR && values[0].text == u"Port") {
+    named = true;
+    std::string device = portDevice(values[1]);
+    ports.push_back(device.empty() ? "(an empty Port setting)" : device);
+  } else if (method == "OpenPort") {
+    ports.push_back("/dev/ttyS" + std::to_string(values.empty() ? 0 : values[0].integer - 1));
+  } else if ((method == "Open" || method == "DeviceTest") && !named) {
+    named = true;
+    ports.push_back("(the component's default port)");
+  }
+}
+
+bool Host::confirmPrinting(const std::vector<Step>& open, const std::vector<Step>& steps, bool yes) {
+  std::string printing, real;
+  std::vector<std::string> ports;
+  bool named = false;
+  for (const auto* group : {&open, &steps})
+    for (const Step& s : *group) {
+      portsOf(s, named, ports);
+      std::string method = english(s);
+      if (!method.empty() && addinhost::printsOrOpensDrawer(u16(method)) && printing.find(method) == std::string::npos)
+        printing += (printing.empty() ? "" : ", ") + method;
+    }
+  for (const auto& p : ports)
+    if (!addinhost::isPseudoTerminal(p) && real.find(p) == std::string::npos) real += (real.empty() ? "" : ", ") + p;
+  if (printing.empty() || real.empty()) return true;
+  return addinhost::confirmRealPrinter(real, printing, yes);
 }
 
 int Host::summary(size_t total) {
@@ -522,15 +667,15 @@ int Host::summary(size_t total) {
   return unexpected_ ? kFailed : kOk;
 }
 
-void Host::listMethods(const std::string& only) {
+void Host::listMethods() {
   long n = c_->getNMethods();
   for (long i = 0; i < n; ++i) {
     auto en = c_->methodName(i, 0);
     auto ru = c_->methodName(i, 1);
     std::string e = en ? u8(*en) : "?", r = ru ? u8(*ru) : "?";
-    if (!only.empty() && only != e && only != r) continue;
     long params = c_->getNParams(i);
-    std::printf("%2ld %s / %s (%ld)%s\n", i, e.c_str(), r.c_str(), params, c_->hasRetVal(i) ? " -> value" : "");
+    std::printf("%2ld %s / %s (%ld)%s%s\n", i, e.c_str(), r.c_str(), params, c_->hasRetVal(i) ? " -> value" : "",
+                en && addinhost::printsOrOpensDrawer(*en) ? " [prints]" : "");
     for (long p = 0; p < params; ++p) {
       auto d = c_->paramDefault(i, p);
       std::printf("     %ld: %s\n", p, d ? ("default " + addinhost::formatValue(*d)).c_str() : "no default");
@@ -552,7 +697,8 @@ void Host::listProps() {
 // The command line: options, then the command and its words.
 struct Options {
   std::string lib;
-  bool trace = false, stopOnError = false;
+  std::string port, speed;  // --port, --speed
+  bool trace = false, stopOnError = false, yes = false;
   std::vector<std::pair<std::string, std::string>> vars;
   std::vector<std::string> rest;  // the command and its words
 };
@@ -568,6 +714,12 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
       {"--lib", "", true, [&](const std::string& v) { return o.lib = v, true; }},
       {"--trace", "", false, [&](const std::string&) { return o.trace = true; }},
       {"--stop-on-error", "", false, [&](const std::string&) { return o.stopOnError = true; }},
+      {"--port", "", true, [&](const std::string& v) { return o.port = v, !v.empty(); }},
+      {"--speed", "", true, [&](const std::string& v) {
+         o.speed = v;
+         return !v.empty() && v.find_first_not_of("0123456789") == std::string::npos;
+       }},
+      {"--yes", "", false, [&](const std::string&) { return o.yes = true; }},
       {"--var", "", true, [&](const std::string& v) {
          size_t eq = v.find('=');
          if (eq == std::string::npos || eq == 0) return false;
@@ -581,7 +733,12 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
     return kOk;
   }
   if (r.kind == cli::Outcome::BadValue) {
-    std::fprintf(stderr, "addin-host: --var wants NAME=VALUE, not %s\n", r.value.c_str());
+    const char* wants = r.word == "--var" ? "NAME=VALUE" : r.word == "--speed" ? "a rate in bit/s" : "a port";
+    std::fprintf(stderr, "addin-host: %s wants %s, not %s\n", r.word.c_str(), wants, r.value.c_str());
+    return kUsage;
+  }
+  if (r.kind == cli::Outcome::MissingValue) {
+    std::fprintf(stderr, "addin-host: %s wants a value\n", r.word.c_str());
     return kUsage;
   }
   if (r.kind != cli::Outcome::Done) {
@@ -652,6 +809,8 @@ bool readScenario(Host& host, const std::vector<std::string>& rest, std::vector<
     std::string error;
     Step s;
     s.line = number;
+    s.where = "line " + std::to_string(number);
+    s.origin = rest[1] + ":" + std::to_string(number);
     s.source = text;
     if (addinhost::splitWords(text, words, error) && words.empty()) continue;
     if (error.empty()) host.parse(words, s, error);
@@ -665,29 +824,94 @@ bool readScenario(Host& host, const std::vector<std::string>& rest, std::vector<
   return bad == 0;
 }
 
-// The steps of "call" or "run"; false after a message when they are wrong.
-bool readSteps(Host& host, const std::vector<std::string>& rest, std::vector<Step>& steps) {
-  if (rest[0] != "call") return readScenario(host, rest, steps);
-  Step s;
-  s.line = 0;
-  std::string error;
-  if (!host.parse(std::vector<std::string>(rest.begin() + 1, rest.end()), s, error)) {
-    std::fprintf(stderr, "addin-host: %s\n", error.c_str());
-    return false;
+// The calls after "call", separated by "--"; false after a message when
+// one is wrong.
+bool readCalls(Host& host, const std::vector<std::string>& rest, std::vector<Step>& steps) {
+  std::vector<std::vector<std::string>> calls(1);
+  for (size_t i = 1; i < rest.size(); ++i) {
+    if (rest[i] == "--") calls.emplace_back();
+    else calls.back().push_back(rest[i]);
   }
-  steps.push_back(s);
+  int bad = 0;
+  for (size_t i = 0; i < calls.size(); ++i) {
+    Step s;
+    s.where = s.origin = calls.size() == 1 ? "call" : "call " + std::to_string(i + 1);
+    std::string error;
+    if (!host.parse(calls[i], s, error)) {
+      std::fprintf(stderr, "addin-host: %s%s\n", calls.size() == 1 ? "" : (s.origin + ": ").c_str(), error.c_str());
+      ++bad;
+    }
+    steps.push_back(s);
+  }
+  return bad == 0;
+}
+
+// The calls --port adds around the others: SetParameter "Port" and Open (the
+// identifier kept as $device) for a path or COMn, OpenPort for a number; and
+// Close or ClosePort after the last.
+bool portSteps(Host& host, const Options& o, std::vector<Step>& open, std::vector<Step>& close) {
+  std::vector<std::vector<std::string>> opening, closing;
+  if (o.port.find_first_not_of("0123456789") == std::string::npos) {
+    opening.push_back({"OpenPort", o.port, o.speed.empty() ? "_" : o.speed, "==", "0"});
+    closing.push_back({"ClosePort"});
+  } else {
+    if (!o.speed.empty()) opening.push_back({"SetParameter", "\"Speed\"", o.speed});
+    opening.push_back({"SetParameter", "\"Port\"", addinhost::quote(o.port)});
+    opening.push_back({"Open", ">device"});
+    closing.push_back({"Close", "$device"});
+  }
+  for (auto* group : {&opening, &closing})
+    for (const auto& words : *group) {
+      Step s;
+      s.where = s.origin = "--port";
+      std::string error;
+      if (!host.parse(words, s, error)) {
+        std::fprintf(stderr, "addin-host: --port %s: %s\n", o.port.c_str(), error.c_str());
+        return false;
+      }
+      (group == &opening ? open : close).push_back(s);
+    }
   return true;
 }
 
-int runSteps(Host& host, const std::vector<Step>& steps, const Options& o) {
+// The steps of "call" or "run" between those of --port; false after a
+// message when a step is wrong or uses a variable nothing gives a value.
+bool readSteps(Host& host, const Options& o, std::vector<Step>& open, std::vector<Step>& steps, std::vector<Step>& close) {
+  if (!o.port.empty() && !portSteps(host, o, open, close)) return false;
+  bool read = o.rest[0] == "call" ? readCalls(host, o.rest, steps) : readScenario(host, o.rest, steps);
+  if (!read) return false;
+  std::vector<Step> all = open;
+  all.insert(all.end(), steps.begin(), steps.end());
+  all.insert(all.end(), close.begin(), close.end());
+  auto missing = host.unsetVariables(all);
+  for (const auto& [step, name] : missing)
+    std::fprintf(stderr, "%s%s: $%s has no value: give it with --var %s=VALUE (nothing was run)\n",
+                 step->line > 0 ? "" : "addin-host: ", step->origin.c_str(), name.c_str(), name.c_str());
+  return missing.empty();
+}
+
+// Runs steps in order; false when one had an unexpected outcome and
+// --stop-on-error stops there.
+bool runEach(Host& host, const std::vector<Step>& steps, const Options& o) {
   for (const auto& s : steps) {
     if (!host.run(s) && o.stopOnError) {
-      std::printf("addin-host: stopped at line %d (--stop-on-error)\n", s.line);
-      break;
+      std::printf("addin-host: stopped at %s (--stop-on-error)\n", s.where.c_str());
+      return false;
     }
   }
+  return true;
+}
+
+int runSteps(Host& host, const std::vector<Step>& open, const std::vector<Step>& steps, const std::vector<Step>& close,
+             const Options& o) {
+  bool opened = true;
+  for (const auto& s : open) opened = opened && host.run(s);
+  if (opened) runEach(host, steps, o);
+  else std::printf("addin-host: --port %s: the port was not opened, no call was made\n", o.port.c_str());
+  if (opened) runEach(host, close, o);
   host.finish();
-  int status = o.rest[0] == "run" ? host.summary(steps.size()) : host.status();
+  size_t total = open.size() + steps.size() + close.size();
+  int status = o.rest[0] == "run" ? host.summary(total) : host.status();
   for (const auto& p : host.problems()) {
     std::printf("addin-host: host-side problem: %s\n", p.c_str());
     status = kFailed;
@@ -695,11 +919,30 @@ int runSteps(Host& host, const std::vector<Step>& steps, const Options& o) {
   return status;
 }
 
+// "methods NAME": the method's section of the reference; an unknown name is
+// an error with the nearest names.
+int showMethod(const std::string& name) {
+  long n = ostrel::findMethod(u16(name));
+  if (n < 0) {
+    std::vector<std::u16string> names;
+    for (long i = 0; i < ostrel::methodCount(); ++i) {
+      names.push_back(ostrel::methodDef(static_cast<int>(i)).english);
+      names.push_back(ostrel::methodDef(static_cast<int>(i)).russian);
+    }
+    std::fprintf(stderr, "addin-host: unknown method %s%s\n", name.c_str(),
+                 suggestion(name, names, "addin-host methods").c_str());
+    return kUsage;
+  }
+  std::fputs(ostrel::methods_doc::renderMethod(static_cast<int>(n)).c_str(), stdout);
+  return kOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options o;
   if (auto exit = readOptions(argc, argv, o)) return *exit;
+  if (o.rest[0] == "methods" && o.rest.size() > 1) return o.rest.size() == 2 ? showMethod(o.rest[1]) : (usage(stderr), kUsage);
   std::unique_ptr<abihost::Component> component = loadComponent(o.lib);
   if (!component) return kUsage;
   Host host(std::move(component), o.trace);
@@ -711,14 +954,15 @@ int main(int argc, char** argv) {
 
   const std::string& command = o.rest[0];
   if (command == "methods") {
-    host.listMethods(o.rest.size() > 1 ? o.rest[1] : "");
+    host.listMethods();
     return kOk;
   }
   if (command == "props") {
     host.listProps();
     return kOk;
   }
-  std::vector<Step> steps;
-  if (!readSteps(host, o.rest, steps)) return kUsage;
-  return runSteps(host, steps, o);
+  std::vector<Step> open, steps, close;
+  if (!readSteps(host, o, open, steps, close)) return kUsage;
+  if (!host.confirmPrinting(open, steps, o.yes)) return kUsage;
+  return runSteps(host, open, steps, close, o);
 }

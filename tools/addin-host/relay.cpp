@@ -66,7 +66,7 @@ bool Relay::start(const std::string& device, std::string& error) {
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   begin_ = std::chrono::steady_clock::now();
   stopping_ = false;
-  std::fprintf(out_, "trace: the component talks to %s, relayed to %s\n", slavePath_.c_str(), device_.c_str());
+  std::fprintf(out_, "trace: %s, relayed through the pty %s that the component is given\n", device_.c_str(), slavePath_.c_str());
   std::fflush(out_);
   thread_ = std::thread([this] { run(); });
   return true;
