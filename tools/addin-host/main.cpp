@@ -525,6 +525,13 @@ bool Host::failure(const Step& s, const Outcome& o, std::string& why) {
     failed = true;
     why = "OpenPort answered " + std::to_string(r.result.integer) + ": the port was not opened";
   }
+  // The driver's methods say in a Boolean result whether the printer did
+  // what was asked; a check of the result ("== false") judges it instead.
+  if (!failed && !s.checkResult && o.function && r.ok && r.result.type == abihost::layout::VT_BOOL &&
+      !r.result.boolean) {
+    failed = true;
+    why = "the result is false";
+  }
   if (s.checkResult && !failed) {
     Value want = expectedValue(s);
     if (!sameValue(r.result, want)) failed = true, why = "result " + addinhost::formatValue(r.result) + ", expected " + addinhost::formatValue(want);

@@ -113,6 +113,14 @@ check "the equipment-library scenario" 0 '9 calls: 9 ok, 0 failed as expected, 0
 stop_sim
 if grep -q "Z REPORT" "$WORK/tape"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL no Z report from the equipment scenario"; fi
 
+# The equipment library's whole road: Boolean results, a refused Z report
+# with its reason, a missing port with its reason.
+start_sim
+check "the equipment library's road" 0 '20 calls: 18 ok, 2 failed as expected, 0 unexpected' \
+  'out\[0\] "Неверное состояние документа: 000B"' 'out\[0\] "Порт /dev/nonexistent-port не найден: 01FF"' -- \
+  "$HOST" --lib "$LIB" --yes --var port="$PORT" run "$SCENARIOS/equipment-library.txt"
+stop_sim
+
 # Failures: a refusal fails the run; marked as expected it does not; a
 # success where a failure was expected does.
 fresh_sim
@@ -218,7 +226,7 @@ if command -v script >/dev/null; then
 fi
 
 # Ports that are not there.
-check "a missing port" 1 'FAIL: the component answered false \(port /dev/nonexistent-port does not exist\)' -- \
+check "a missing port" 1 'FAIL: the result is false \(port /dev/nonexistent-port does not exist\)' -- \
   "$HOST" --lib "$LIB" --var port=/dev/nonexistent-port run "$(scenario "${CONNECT[@]}")"
 check "a missing port under --trace" 2 'cannot open port /dev/nonexistent-port' -- \
   "$HOST" --lib "$LIB" --trace --var port=/dev/nonexistent-port run "$(scenario "${CONNECT[@]}")"
