@@ -10,19 +10,13 @@
 
 #include "addin/registry.h"
 #include "command/context.h"
+#include "fakes.h"
 #include "sim/frame.h"
 
 namespace ostrel {
 namespace {
 
-class FakeClock : public Clock {
- public:
-  uint64_t monotonicMs() override { return now; }
-  uint32_t calendarSeconds() override { return calendar; }
-  void sleepMs(uint32_t ms) override { now += ms; }
-  uint64_t now = 1000000;
-  uint32_t calendar = 1700000000;
-};
+using testing::FakeClock;
 
 // A printer as the line shows it: it runs each new frame and answers a frame
 // whose sequence byte equals the last one it served from memory.
@@ -58,18 +52,9 @@ struct FakePrinter {
   }
 };
 
-class FakePort : public SerialPort {
+class FakePort : public testing::OpenFlagPort {
  public:
   FakePort(FakePrinter& printer, FakeClock& clock) : printer_(printer), clock_(clock) {}
-  uint8_t open(const std::string&, uint32_t) override {
-    open_ = true;
-    return kOpenOk;
-  }
-  bool isOpen() const override { return open_; }
-  bool close() override {
-    open_ = false;
-    return true;
-  }
   bool writeAll(const uint8_t* data, size_t size) override {
     if (!open_) return false;
     printer_.receive(data, size);
@@ -92,7 +77,6 @@ class FakePort : public SerialPort {
  private:
   FakePrinter& printer_;
   FakeClock& clock_;
-  bool open_ = false;
 };
 
 // A call made of plain values: texts, integers and reals.

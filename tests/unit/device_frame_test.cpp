@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "device/frame.h"
+#include "fakes.h"
 
 namespace ostrel {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using testing::Bytes;
+using testing::answerFrame;
 using State = frame::AnswerReader::State;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
@@ -21,18 +23,6 @@ Bytes join(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-// An answer frame around `body` (error code, ';', fields...) with a right
-// length byte and checksum.
-Bytes answerFrame(const Bytes& body, const Bytes& status = {0x80, 0x80, 0x88, 0x80, 0x86, 0x80}, uint8_t seq = 0x25,
-                  uint8_t command = 0x80) {
-  Bytes out = join({{0x01, 0x00, seq, command}, body, {0x04}, status, {0x05}});
-  out[1] = static_cast<uint8_t>(out.size() - 1 + 0x20);
-  uint16_t sum = 0;
-  for (size_t i = 1; i < out.size(); ++i) sum = static_cast<uint16_t>(sum + out[i]);
-  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(static_cast<uint8_t>(0x30 + ((sum >> shift) & 0x0F)));
-  out.push_back(0x03);
-  return out;
-}
 
 TEST(DeviceFrame, SequenceByte) {
   const std::pair<uint32_t, uint8_t> cases[] = {

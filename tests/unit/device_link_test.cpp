@@ -8,25 +8,18 @@
 
 #include "device/frame.h"
 #include "device/link.h"
+#include "fakes.h"
 
 namespace ostrel {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using testing::Bytes;
 
-class FakeClock : public Clock {
- public:
-  uint64_t monotonicMs() override { return now; }
-  uint32_t calendarSeconds() override { return calendar; }
-  void sleepMs(uint32_t ms) override { now += ms; }
-
-  uint64_t now = 1000000;
-  uint32_t calendar = 1700000000;
-};
+using testing::FakeClock;
 
 // A port whose input is a script of pieces, each arriving a given number of
 // milliseconds after the previous one. Waiting moves the fake clock on.
-class FakePort : public SerialPort {
+class FakePort : public testing::OpenFlagPort {
  public:
   struct Piece {
     uint32_t afterMs;
@@ -34,17 +27,8 @@ class FakePort : public SerialPort {
     bool error = false;  // the read fails instead (hang-up)
   };
 
-  explicit FakePort(FakeClock& clock) : clock_(clock) {}
+  explicit FakePort(FakeClock& clock) : clock_(clock) { open_ = true; }
 
-  uint8_t open(const std::string&, uint32_t) override {
-    open_ = true;
-    return kOpenOk;
-  }
-  bool isOpen() const override { return open_; }
-  bool close() override {
-    open_ = false;
-    return true;
-  }
   bool writeAll(const uint8_t* data, size_t size) override {
     if (!open_) return false;
     written.insert(written.end(), data, data + size);
@@ -80,21 +64,13 @@ class FakePort : public SerialPort {
 
  private:
   FakeClock& clock_;
-  bool open_ = true;
 };
 
 // An answer frame to sequence byte `seq` and `command`, with a right length
 // byte and checksum.
 Bytes answerTo(uint8_t seq, uint8_t command, const std::string& body) {
-  Bytes out(body.begin(), body.end());
-  out.insert(out.begin(), {0x01, 0x00, seq, command});
-  out.insert(out.end(), {0x04, 0x80, 0x80, 0x88, 0x80, 0x86, 0x80, 0x05});
-  out[1] = static_cast<uint8_t>(out.size() - 1 + 0x20);
-  uint16_t sum = 0;
-  for (size_t i = 1; i < out.size(); ++i) sum = static_cast<uint16_t>(sum + out[i]);
-  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(static_cast<uint8_t>(0x30 + ((sum >> shift) & 0x0F)));
-  out.push_back(0x03);
-  return out;
+  Bytes text(body.begin(), body.end());
+  return testing::answerFrame(text, {0x80, 0x80, 0x88, 0x80, 0x86, 0x80}, seq, command);
 }
 
 Bytes request(uint8_t command, uint32_t counter, const std::string& data) {
