@@ -93,6 +93,8 @@ bool sameName(const std::string& a, const char* b) { return _stricmp(a.c_str(), 
 
 bool Relay::start(const std::string& device, std::string& error) {
   stop();
+  // The component is loaded before the first trace starts and stays loaded,
+  // so its table is rewritten once; later starts only change the device.
   static const int patched = patchComponents();
   if (patched == 0) {
     error = "cannot route the component's port calls: no loaded component whose imports of CreateFileA, WriteFile, "
