@@ -5,7 +5,8 @@
 # that system and architecture, and each library this machine can run loads
 # and answers through the test host (tests/windows/host.c; Windows ones
 # under wine), and that all of them carry the project's version
-# (check-version.sh).
+# (check-version.sh). Beside the package, dist/tools/win64 and dist/tools/win32
+# must hold addin-host.exe with its library, and it must run under wine.
 #
 #   check-bundle.sh ZIP [WINE64 [WINE32]]
 #
@@ -131,6 +132,39 @@ if "$root/tests/bundle/check-version.sh" "$zip"; then
 else
   fail "one version in the package's name, every library and README"
 fi
+# addin-host for Windows beside the package (dist/tools): a program of its
+# architecture that needs only the system DLLs, and that finds the library
+# next to it and calls it under wine.
+tools="$(dirname "$zip")/tools"
+for part in "win64 pei-x86-64 $wine64" "win32 pei-i386 $wine32"; do
+  read -r folder format runs <<<"$part"
+  exe="$tools/$folder/addin-host.exe"
+  what="tools/$folder/addin-host.exe"
+  if [[ ! -f "$exe" || ! -f "$tools/$folder/AddInNativeOstrel.dll" ]]; then
+    fail "$what: beside the package with its library"
+    continue
+  fi
+  imports=$(objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | sort -u | tr '\n' ' ')
+  if [[ "$(objdump -f "$exe" | awk '/file format/ {print $NF}')" == "$format" && "$imports" == "KERNEL32.dll msvcrt.dll " ]]; then
+    ok "$what: $format, imports only KERNEL32 and msvcrt"
+  else
+    fail "$what: $format importing KERNEL32 and msvcrt only (imports: $imports)"
+  fi
+  if [[ "$runs" != 1 ]]; then
+    echo "!!!! $what: NOT RUN: $folder wine is not installed on this machine"
+    continue
+  fi
+  if [[ "$folder" == win32 ]]; then prefix="$root/build-win-x86/wine"; else prefix="$root/build-win-x64/wine"; fi
+  if WINEPREFIX="$prefix" WINEARCH="$folder" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+       timeout 300 wine "$(winpath "$exe")" call GetVersion 2>&1 | tr -d '\r' >"$work/tool.out" &&
+     grep -q '=> ok' "$work/tool.out"; then
+    ok "$what: finds the library next to it and calls GetVersion under wine"
+  else
+    cat "$work/tool.out"
+    fail "$what: finds the library next to it and calls GetVersion under wine"
+  fi
+  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+done
 
 echo "bundle: $passed passed, $failed failed"
 ((failed == 0))

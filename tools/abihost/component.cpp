@@ -3,78 +3,35 @@
 #include <cstring>
 #include <deque>
 
+#include "abihost/loader.h"
 #include "abihost/text.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 namespace abihost {
 
 // ---- Library ----------------------------------------------------------------
 
-namespace {
-
-void* openLibrary(const std::string& path, std::string& error) {
-#if defined(_WIN32)
-  HMODULE h = LoadLibraryA(path.c_str());
-  if (!h) error = "LoadLibrary failed with code " + std::to_string(GetLastError());
-  return reinterpret_cast<void*>(h);
-#else
-  // Kept mapped after dlclose, as a host process keeps a component loaded:
-  // the component carries its own C++ runtime, whose start-up allocations
-  // would otherwise be reported as leaked once its code is unmapped.
-  void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (!h) {
-    const char* e = dlerror();
-    error = e ? e : "dlopen failed";
-  }
-  return h;
-#endif
-}
-
-void* findSymbol(void* handle, const char* name) {
-#if defined(_WIN32)
-  return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle), name));
-#else
-  return dlsym(handle, name);
-#endif
-}
-
-void closeLibrary(void* handle) {
-#if defined(_WIN32)
-  FreeLibrary(reinterpret_cast<HMODULE>(handle));
-#else
-  dlclose(handle);
-#endif
-}
-
-}  // namespace
-
 Library::Library(const std::string& path) : path_(path) {
   std::string error;
-  handle_ = openLibrary(path, error);
+  handle_ = loader::open(path, error);
   if (!handle_) throw HostError("cannot load " + path + ": " + error);
-  getClassNames_ = reinterpret_cast<GetClassNamesFn>(findSymbol(handle_, "GetClassNames"));
-  getClassObject_ = reinterpret_cast<GetClassObjectFn>(findSymbol(handle_, "GetClassObject"));
-  destroyObject_ = reinterpret_cast<DestroyObjectFn>(findSymbol(handle_, "DestroyObject"));
+  getClassNames_ = reinterpret_cast<GetClassNamesFn>(loader::find(handle_, "GetClassNames"));
+  getClassObject_ = reinterpret_cast<GetClassObjectFn>(loader::find(handle_, "GetClassObject"));
+  destroyObject_ = reinterpret_cast<DestroyObjectFn>(loader::find(handle_, "DestroyObject"));
   if (!getClassNames_ || !getClassObject_ || !destroyObject_) {
-    closeLibrary(handle_);
+    loader::close(handle_);
     handle_ = nullptr;
     throw HostError(path + " lacks one of GetClassNames, GetClassObject, DestroyObject");
   }
 }
 
 Library::~Library() {
-  if (handle_) closeLibrary(handle_);
+  if (handle_) loader::close(handle_);
 }
 
 const char16_t* Library::getClassNames() const { return getClassNames_(); }
 long Library::getClassObject(const char16_t* name, void** object) const { return getClassObject_(name, object); }
 long Library::destroyObject(void** object) const { return destroyObject_(object); }
-void* Library::symbol(const char* name) const { return findSymbol(handle_, name); }
+void* Library::symbol(const char* name) const { return loader::find(handle_, name); }
 
 // ---- Component: raw operations -----------------------------------------------
 

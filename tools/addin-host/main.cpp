@@ -2,10 +2,6 @@
 // calls its methods from the command line or from a scenario file, printing
 // each call's answer and the error state the printer left. With --trace it
 // also shows every frame on the line.
-#include <limits.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +17,7 @@
 #include "addin/registry.h"
 #include "names.h"
 #include "printing.h"
+#include "platform.h"
 #include "reference.h"
 #include "relay.h"
 #include "tools/cli/options.h"
@@ -30,9 +27,11 @@ namespace {
 
 using abihost::Value;
 using addinhost::Arg;
+using addinhost::exists;
+using addinhost::kLibraryName;
+using addinhost::portDevice;
+using addinhost::programDir;
 namespace L = abihost::layout;
-
-constexpr char kLibraryName[] = "libAddInNativeOstrel.so";
 
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
@@ -111,21 +110,6 @@ void usage(std::FILE* to) { std::fprintf(to, kUsageText, addinhost::kArgumentSyn
 std::string u8(const std::u16string& s) { return abihost::toUtf8(s); }
 std::u16string u16(const std::string& s) { return abihost::fromUtf8(s); }
 
-std::string programDir() {
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  buf[n] = 0;
-  std::string path = buf;
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 // The library next to the program, else in one of the two directories above
 // (build/tools/addin-host/addin-host finds build/libAddInNativeOstrel.so).
 std::string defaultLibrary(std::vector<std::string>& looked) {
@@ -139,23 +123,6 @@ std::string defaultLibrary(std::vector<std::string>& looked) {
     dir = dir.substr(0, slash);
   }
   return {};
-}
-
-// The device a Port setting names on this system.
-std::string portDevice(const Value& v) {
-  if (v.type == L::VT_PWSTR) {
-    std::string s = u8(v.text);
-    if (s.size() > 3 && s.compare(0, 3, "COM") == 0) {
-      int n = std::atoi(s.c_str() + 3);
-      return n >= 1 ? "/dev/ttyS" + std::to_string(n - 1) : std::string();
-    }
-    bool digits = !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
-    if (digits) return "/dev/ttyS" + s;
-    return s;
-  }
-  if (v.type == L::VT_R8 || v.type == L::VT_R4) return "/dev/ttyS" + std::to_string(static_cast<long>(v.real));
-  if (v.type == L::VT_EMPTY || v.type == L::VT_NULL || v.type == L::VT_BOOL) return {};
-  return "/dev/ttyS" + std::to_string(v.integer);
 }
 
 bool isNumeric(const Value& v, double& out) {
@@ -480,7 +447,7 @@ void Host::followPort(const std::u16string& method, std::vector<Value>& values) 
   }
   if (method == u"OpenPort") {
     int n = values.empty() ? 1 : static_cast<int>(values[0].integer);
-    lastDevice_ = "/dev/ttyS" + std::to_string(n - 1);
+    lastDevice_ = portDevice(Value::i4(n - 1));  // port n is form index n-1
     if (trace_) std::printf("trace: OpenPort opens %s itself and is not traced; use SetParameter \"Port\" and Open\n", lastDevice_.c_str());
   }
 }

@@ -1,11 +1,9 @@
 #include "printing.h"
 
-#include <limits.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
+
+#include "platform.h"
 
 namespace addinhost {
 namespace {
@@ -39,19 +37,13 @@ std::string printingMethodList() {
   return out;
 }
 
-bool isPseudoTerminal(const std::string& device) {
-  char resolved[PATH_MAX];
-  if (!realpath(device.c_str(), resolved)) return false;
-  return std::string(resolved).rfind("/dev/pts/", 0) == 0;
-}
-
 bool confirmRealPrinter(const std::string& devices, const std::string& methods, bool yes) {
   std::fprintf(stderr,
                "addin-host: REAL PRINTER on %s: these calls print fiscal documents or reports\n"
                "  or open the drawer: %s. None of it can be taken back.\n",
                devices.c_str(), methods.c_str());
   if (yes) return true;
-  if (!isatty(STDIN_FILENO)) {
+  if (!stdinIsTerminal()) {
     std::fprintf(stderr, "addin-host: no terminal to confirm on: nothing was sent; add --yes to run it\n");
     return false;
   }

@@ -16,9 +16,6 @@ bool printsOrOpensDrawer(std::u16string_view english);
 // The methods of printsOrOpensDrawer, for the help and the documentation.
 std::string printingMethodList();
 
-// True when `device` is a pseudo-terminal (after symbolic links): where the
-// simulator answers. A serial port or a USB adapter is never one.
-bool isPseudoTerminal(const std::string& device);
 
 }  // namespace addinhost
 

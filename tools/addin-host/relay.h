@@ -4,6 +4,11 @@
 // passed to the component, and both streams are decoded and printed.
 #pragma once
 
+#if defined(_WIN32)
+// On Windows the component's own port calls are watched instead.
+#include "relay_win.h"
+#else
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -49,3 +54,5 @@ class Relay {
 };
 
 }  // namespace addinhost
+
+#endif  // _WIN32
