@@ -70,7 +70,7 @@ fi
 winpath() { echo "Z:${1//\//\\}"; }
 status=0
 LOCPATH="$work/locale" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 timeout 600 wine "$(winpath "$build/addin-host.exe")" \
-  --lib "$(winpath "$build/AddInNativeOstrel.dll")" --trace --var port=COM7 run "$(winpath "$scenario")" \
+  --lib "$(winpath "$build/AddInNativeOstrel.dll")" --yes --trace --var port=COM7 run "$(winpath "$scenario")" \
   2>&1 | tr -d '\r' >"$work/win.trace" || status=$?
 wineserver -k >/dev/null 2>&1 || true
 timeout 300 "$linux_host" --lib "$linux_lib" --trace --var port="$(head -n1 "$work/linux-sim.out")" run "$scenario" \
@@ -104,10 +104,23 @@ check "the Windows trace names the port" "grep -q \"trace: watching the componen
 check "the Windows trace has frames both ways" \
   "grep -q '^PC>FP' '$work/win.frames' && grep -q '^FP>PC' '$work/win.frames'"
 check "both traces: the same $(wc -l <"$work/linux.frames") frames" "diff '$work/linux.frames' '$work/win.frames' >'$work/diff'"
+
+# The equipment library's road, by the Windows host on the same COM port:
+# its Boolean results, a refused Z report and a missing port with reasons.
+road="$(dirname "$scenario")/equipment-library.txt"
+LOCPATH="$work/locale" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 timeout 600 wine "$(winpath "$build/addin-host.exe")" \
+  --lib "$(winpath "$build/AddInNativeOstrel.dll")" --yes --var port=COM7 run "$(winpath "$road")" \
+  2>&1 | tr -d '\r' >"$work/win-road.out" || true
+wineserver -k >/dev/null 2>&1 || true
+check "the Windows run of the equipment library's road: every call as expected" \
+  "grep -q ' 0 unexpected' '$work/win-road.out'"
+check "  a refused Z report names its reason" "grep -q 'out\[0\] \"Неверное состояние документа: 000B\"' '$work/win-road.out'"
 if ((status != 0)); then
   echo "trace-wine: $arch failed"
   sed 's/^/  | /' "$work/diff" | head -40
   echo "  the Windows trace:"
   sed 's/^/  | /' "$work/win.trace" | head -80
+  echo "  the Windows run of the equipment library's road:"
+  sed 's/^/  | /' "$work/win-road.out" | grep -B3 'FAIL' | head -40
 fi
 exit "$status"
