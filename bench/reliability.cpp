@@ -96,10 +96,13 @@ void soakRun(const Settings& s, int receipts, double percent, Report& r) {
   if (!child) throw std::runtime_error("soak: cannot start " + s.soakProgram);
   std::string figures, failures;
   char line[2048];
+  bool message = false;  // the line after the first failure is its message
   while (std::fgets(line, sizeof line, child)) {
     if (std::strncmp(line, "soak:", 5) == 0) figures = line;
-    if (std::strstr(line, "Failure") && failures.empty()) failures = line;
+    if (message) failures += line, message = false;
+    if (std::strstr(line, "Failure") && failures.empty()) failures = line, message = true;
   }
+  std::replace(failures.begin(), failures.end(), '\n', ' ');
   const bool passed = pclose(child) == 0 && !figures.empty();
   if (!figures.empty() && figures.back() == '\n') figures.pop_back();
   int calls = 0;
