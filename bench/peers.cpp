@@ -119,7 +119,7 @@ int openRawTerminal(const std::string& path) {
 
 // ---- Responder ---------------------------------------------------------------
 
-Responder::Responder(std::vector<uint8_t> answer, int ptys) : answer_(std::move(answer)) {
+Responder::Responder(AnswerFor answerFor, int ptys) : answerFor_(std::move(answerFor)), answers_(256 * 256) {
   for (int i = 0; i < ptys; ++i) ptys_.push_back(std::make_unique<Pty>());
 }
 
@@ -142,12 +142,42 @@ void Responder::stop() {
   for (auto& p : ptys_) p->close();
 }
 
+const std::vector<uint8_t>& Responder::answer(uint8_t seq, uint8_t command) {
+  std::vector<uint8_t>& a = answers_[seq * 256u + command];
+  if (a.empty()) a = answerFor_(seq, command);
+  return a;
+}
+
+// Bytes read from one pty: each complete request frame is answered at once
+// or scheduled, unless the responder is silent.
+void Responder::take(int fd, const uint8_t* bytes, ssize_t count, Pending& p, int64_t now) {
+  for (ssize_t k = 0; k < count; ++k) {
+    if (bytes[k] == 0x01 || p.frame.size() > 1024) p.frame.clear();
+    p.frame.push_back(bytes[k]);
+    if (bytes[k] != 0x03) continue;
+    const bool whole = p.frame.size() >= 4 && p.frame[0] == 0x01;
+    const uint8_t seq = whole ? p.frame[2] : 0, command = whole ? p.frame[3] : 0;
+    p.frame.clear();
+    if (!whole) continue;
+    ++frames_;
+    if (silent_ || (p.waiting && seq == p.seq)) continue;
+    const int delay = delayMs_;
+    if (delay == 0) {
+      const auto& a = answer(seq, command);
+      writeAll(fd, a.data(), a.size());
+      continue;
+    }
+    p.waiting = true;
+    p.seq = seq;
+    p.command = command;
+    p.answerAt = now + static_cast<int64_t>(delay) * 1000000;
+    p.synEvery = static_cast<int64_t>(synEveryMs_) * 1000000;
+    p.synAt = now + p.synEvery;
+  }
+}
+
 void Responder::serve() {
   preciseTimers();
-  struct Pending {
-    bool waiting = false;
-    int64_t answerAt = 0, synAt = 0, synEvery = 0;
-  };
   const size_t n = ptys_.size();
   std::vector<Pending> pending(n);
   std::vector<pollfd> fds(n + 1);
@@ -168,29 +198,15 @@ void Responder::serve() {
     const int64_t now = nowNs();
     for (size_t i = 0; i < n; ++i) {
       Pending& p = pending[i];
-      if (fds[i].revents & POLLIN) {
-        ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
-        for (ssize_t k = 0; k < got; ++k) {
-          if (buf[k] != 0x03) continue;
-          ++frames_;
-          const int delay = delayMs_;
-          if (delay == 0) {
-            writeAll(fds[i].fd, answer_.data(), answer_.size());
-            continue;
-          }
-          p.waiting = true;
-          p.answerAt = now + static_cast<int64_t>(delay) * 1000000;
-          p.synEvery = static_cast<int64_t>(synEveryMs_) * 1000000;
-          p.synAt = now + p.synEvery;
-        }
-      }
+      if (fds[i].revents & POLLIN) take(fds[i].fd, buf, ::read(fds[i].fd, buf, sizeof buf), p, now);
       if (!p.waiting) continue;
       if (p.synEvery && now >= p.synAt && p.synAt < p.answerAt) {
         writeAll(fds[i].fd, &kSynByte, 1);
         while (p.synAt <= now) p.synAt += p.synEvery;
       }
       if (now >= p.answerAt) {
-        writeAll(fds[i].fd, answer_.data(), answer_.size());
+        const auto& a = answer(p.seq, p.command);
+        writeAll(fds[i].fd, a.data(), a.size());
         p.waiting = false;
       }
     }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,12 +46,18 @@ class Pty {
 // no timeouts. Returns -1 on failure.
 int openRawTerminal(const std::string& path);
 
-// Answers each request frame (a run of bytes ending in 0x03) on any of its
-// ptys with `answer`, at once or after `delayMs`, sending a SYN every
-// `synEveryMs` meanwhile when that is not 0. One thread serves all ptys.
+// The answer frame to a request with this sequence and command byte.
+using AnswerFor = std::function<std::vector<uint8_t>(uint8_t seq, uint8_t command)>;
+
+// Answers each request frame (from 0x01 to 0x03) on any of its ptys with
+// the answer for its sequence and command bytes, at once or after `delayMs`,
+// sending a SYN every `synEveryMs` meanwhile when that is not 0. A frame
+// with the sequence byte of the one it is working on (a resend) does not
+// start the wait again. When silent it answers nothing. One thread serves
+// all ptys.
 class Responder {
  public:
-  explicit Responder(std::vector<uint8_t> answer, int ptys = 1);
+  explicit Responder(AnswerFor answerFor, int ptys = 1);
   ~Responder() { stop(); }
   bool start();
   void stop();
@@ -59,16 +66,27 @@ class Responder {
     delayMs_ = delayMs;
     synEveryMs_ = synEveryMs;
   }
+  void setSilent(bool silent) { silent_ = silent; }
   uint64_t frames() const { return frames_; }
 
  private:
+  struct Pending {
+    bool waiting = false;
+    uint8_t seq = 0, command = 0;
+    int64_t answerAt = 0, synAt = 0, synEvery = 0;
+    std::vector<uint8_t> frame;  // the request read so far, from its 0x01
+  };
   void serve();
-  std::vector<uint8_t> answer_;
+  void take(int fd, const uint8_t* bytes, ssize_t count, Pending& p, int64_t now);
+  const std::vector<uint8_t>& answer(uint8_t seq, uint8_t command);
+  AnswerFor answerFor_;
+  std::vector<std::vector<uint8_t>> answers_;  // built once per sequence and command byte
   std::vector<std::unique_ptr<Pty>> ptys_;
   int wake_[2] = {-1, -1};
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   std::atomic<int> delayMs_{0}, synEveryMs_{0};
+  std::atomic<bool> silent_{false};
   std::atomic<uint64_t> frames_{0};
 };
 

@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <ctime>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,7 +42,23 @@ void usage() {
                "  --oversized CMD:FIELDS:LEN[:COUNT]  hostile answer with FIELDS fields of LEN bytes\n"
                "  --error CMD:CODE[:COUNT]   answer CODE (without COUNT: every time)\n"
                "  --delay CMD:MS[:COUNT]     silence of MS before the answer\n"
-               "  --hangup CMD               close the pty when CMD arrives\n");
+               "  --hangup CMD               close the pty when CMD arrives\n"
+               "An unreliable line (P: percent of the frames received, repeats too, 0 to 100;\n"
+               "a later option overrides an earlier one):\n"
+               "  --flip-request P           one bit of the request flipped (the printer NAKs it)\n"
+               "  --flip-answer P            one bit of the answer flipped\n"
+               "  --drop-request P           the request lost: not carried out, no answer\n"
+               "  --drop-answer P            carried out, the answer lost\n"
+               "  --nak P%%                   NAK instead of the answer, not carried out\n"
+               "  --delay P%%                 the answer held back --delay-ms\n"
+               "  --garbage P                junk bytes before the answer\n"
+               "  --stale P                  the answer before the last one, ahead of the answer\n"
+               "  --faults P                 every one of these at P\n"
+               "  --delay-ms N               how long a delayed answer is held back (default 150)\n"
+               "  --seed N                   seed of the random draws (default 1)\n"
+               "  --remember SEQ|now[:CMD]   start as if the frame SEQ (32..126, or the byte a\n"
+               "                             new component uses this second) of command CMD\n"
+               "                             (default 128) was the last one served\n");
 }
 
 std::vector<std::string> parts(const std::string& s) {
@@ -82,6 +100,32 @@ bool parseFaultArgs(const std::string& arg, int numbers, datecs_sim::Fault& f, s
   return true;
 }
 
+// A percentage of frames, "P" or "P%", 0 to 100.
+bool toPercent(std::string s, double& out) {
+  if (!s.empty() && s.back() == '%') s.pop_back();
+  if (s.empty()) return false;
+  char* end = nullptr;
+  out = std::strtod(s.c_str(), &end);
+  return *end == '\0' && out >= 0 && out <= 100;
+}
+
+// "SEQ[:CMD]" or "now[:CMD]": the frame the printer takes for the last one
+// it served. "now" is the sequence byte a component created in this second
+// starts with.
+bool takeRemember(const std::string& v, datecs_sim::Options& o) {
+  auto p = parts(v);
+  int seq = 0, cmd = o.rememberCommand;
+  if (p.size() > 2 || (p.size() == 2 && !toInt(p[1], cmd)) || cmd < 0 || cmd > 255) return false;
+  if (p[0] == "now") {
+    seq = datecs_sim::clockSequenceByte(static_cast<int64_t>(std::time(nullptr)));
+  } else if (!toInt(p[0], seq) || seq < 0x20 || seq > 0x7E) {
+    return false;
+  }
+  o.rememberSeq = seq;
+  o.rememberCommand = static_cast<uint8_t>(cmd);
+  return true;
+}
+
 // What the command line asks of the simulator.
 struct Setup {
   datecs_sim::Options options;
@@ -110,10 +154,12 @@ bool takeError(const std::string& v, Setup& setup) {
   return ok;
 }
 
-// A fault option: `numbers` values after CMD, stored by `store`.
+// A fault option: `numbers` values after CMD, stored by `store`. With
+// `percent`, a value "P%" is instead the chance of that fault on the line.
 cli::Option fault(const char* name, datecs_sim::Fault::Kind kind, int numbers, Setup& setup,
-                  void (*store)(datecs_sim::Fault&, const std::vector<int>&) = nullptr) {
+                  void (*store)(datecs_sim::Fault&, const std::vector<int>&) = nullptr, double* percent = nullptr) {
   return {name, "", true, [=, &setup](const std::string& v) {
+            if (percent && !v.empty() && v.back() == '%') return toPercent(v, *percent);
             datecs_sim::Fault f{kind};
             std::vector<int> nums;
             bool ok = parseFaultArgs(v, numbers, f, nums);
@@ -123,11 +169,45 @@ cli::Option fault(const char* name, datecs_sim::Fault::Kind kind, int numbers, S
           }};
 }
 
+// A line fault's chance: "P" or "P%".
+cli::Option chance(const char* name, double& percent) {
+  return {name, "", true, [&percent](const std::string& v) { return toPercent(v, percent); }};
+}
+
+// The unreliable line; --nak and --delay take a percentage in the fault
+// options' table, where a value "P%" tells it from their CMD form.
+std::vector<cli::Option> lineOptions(Setup& setup) {
+  datecs_sim::Unreliable& u = setup.options.unreliable;
+  return {
+      chance("--flip-request", u.flipRequest),
+      chance("--flip-answer", u.flipAnswer),
+      chance("--drop-request", u.dropRequest),
+      chance("--drop-answer", u.dropAnswer),
+      chance("--garbage", u.garbage),
+      chance("--stale", u.stale),
+      {"--faults", "", true, [&u](const std::string& v) {
+         double p = 0;
+         if (!toPercent(v, p)) return false;
+         u = datecs_sim::Unreliable::everyFault(p, u.seed, u.delayMs);
+         return true;
+       }},
+      {"--delay-ms", "", true, [&u](const std::string& v) { return toInt(v, u.delayMs) && u.delayMs >= 0; }},
+      {"--seed", "", true, [&u](const std::string& v) {
+         int seed = 0;
+         bool ok = toInt(v, seed) && seed >= 0;
+         u.seed = static_cast<uint32_t>(seed);
+         return ok;
+       }},
+      {"--remember", "", true, [&setup](const std::string& v) { return takeRemember(v, setup.options); }},
+  };
+}
+
 std::vector<cli::Option> optionTable(Setup& setup, bool& help) {
   using F = datecs_sim::Fault;
   datecs_sim::Options& o = setup.options;
+  datecs_sim::Unreliable& u = o.unreliable;
   auto delay = [](F& f, const std::vector<int>& n) { f.delayMs = n[0]; };
-  return {
+  std::vector<cli::Option> table = {
       {"--help", "-h", false, [&](const std::string&) { return help = true; }, true},
       {"--slow", "", false, [&](const std::string&) { return o.instant = false, true; }},
       {"--link", "", true, [&](const std::string& v) { return o.link = v, true; }},
@@ -149,15 +229,33 @@ std::vector<cli::Option> optionTable(Setup& setup, bool& help) {
        }},
       {"--error", "", true, [&](const std::string& v) { return takeError(v, setup); }},
       fault("--silence", F::Silence, 0, setup),
-      fault("--nak", F::Nak, 0, setup),
+      fault("--nak", F::Nak, 0, setup, nullptr, &u.nak),
       fault("--junk", F::JunkBefore, 0, setup),
       fault("--hangup", F::Hangup, 0, setup),
       fault("--split", F::Split, 2, setup, [](F& f, const std::vector<int>& n) { f.pieces = n[0], f.delayMs = n[1]; }),
       fault("--syn-storm", F::SynStorm, 1, setup, delay),
-      fault("--delay", F::Delay, 1, setup, delay),
+      fault("--delay", F::Delay, 1, setup, delay, &u.delay),
       fault("--oversized", F::Oversized, 2, setup,
             [](F& f, const std::vector<int>& n) { f.fields = n[0], f.fieldLength = n[1]; }),
   };
+  for (cli::Option& line : lineOptions(setup)) table.push_back(std::move(line));
+  return table;
+}
+
+// The faults that took effect and the repeats the printer answered from
+// memory, on standard error when the program ends.
+void reportFaults(const datecs_sim::Simulator& sim) {
+  using F = datecs_sim::Fault;
+  const std::pair<F::Kind, const char*> kinds[] = {
+      {F::FlipRequest, "flip-request"}, {F::FlipAnswer, "flip-answer"}, {F::DropRequest, "drop-request"},
+      {F::DropAnswer, "drop-answer"},   {F::Nak, "nak"},                {F::Delay, "delay"},
+      {F::JunkBefore, "garbage"},       {F::Stale, "stale"},            {F::Silence, "silence"},
+  };
+  std::string line;
+  for (const auto& [kind, name] : kinds)
+    line += std::string(line.empty() ? "" : ", ") + name + " " + std::to_string(sim.injected(kind));
+  std::fprintf(stderr, "datecs-sim: faults: %s; repeats answered from memory %llu\n", line.c_str(),
+               static_cast<unsigned long long>(sim.repeats()));
 }
 
 // Serves until SIGINT or SIGTERM; the exit status.
@@ -181,6 +279,7 @@ int serve(datecs_sim::Simulator& sim, std::mutex& outMutex) {
   sim.stop();
   std::fprintf(stderr, "datecs-sim: %llu bytes received, %llu sent\n",
                static_cast<unsigned long long>(sim.bytesReceived()), static_cast<unsigned long long>(sim.bytesSent()));
+  reportFaults(sim);
   return 0;
 }
 
