@@ -64,8 +64,15 @@ Exchange::Turn Exchange::take(const uint8_t* piece, size_t size) {
     }
     if (state == frame::AnswerReader::State::Frame && reader_.whole() && reader_.command() == command)
       return Turn::Answered;
-    // The printer spoils every try: waiting longer will not mend it.
-    if (resends_ >= Link::kMaxResends || !send()) return Turn::Dead;
+    // A NAK or a spoiled frame of ours: send the same frame again. Once the
+    // resends are spent, it is dropped and the wait goes on: an answer to an
+    // earlier try may still be on its way, and the silence limit ends the
+    // wait for a printer that has stopped.
+    if (resends_ >= Link::kMaxResends) {
+      reader_.next();
+      continue;
+    }
+    if (!send()) return Turn::Dead;
   }
   return Turn::Wait;
 }

@@ -6,7 +6,7 @@
 namespace ostrel {
 
 const Timings& linkTimings() {
-  static const Timings timings{400, 10, 30, 100};
+  static const Timings timings{400, 10, 30, 40};
   return timings;
 }
 

@@ -21,9 +21,9 @@ namespace {
 using Ms = std::chrono::milliseconds;
 using datecs_sim::Fault;
 
-// The test build waits 100 ms of quiet before a resend and resends at most
+// The test build waits 40 ms of quiet before a resend and resends at most
 // 6 times; an answer the simulator delays is held back 150 ms.
-constexpr int kResendIntervalMs = 100;
+constexpr int kResendIntervalMs = 40;
 constexpr int kMaxResends = 6;
 constexpr int kDelayMs = 150;
 // A call sends at most three frames (the payments: status, total, payment).

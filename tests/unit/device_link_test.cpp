@@ -276,12 +276,13 @@ TEST_F(LinkResendTest, RecoversByResendingTheSameFrame) {
 }
 
 TEST_F(LinkResendTest, TheResendsAreBounded) {
-  // A printer that spoils every try: the exchange ends at the last resend.
+  // A printer that spoils every try: the resends stop at the bound, and the
+  // exchange ends at the silence limit after the last byte.
   answerWithRefusal();
   port.writes = 0;
   port.written.clear();
   plan.assign(Link::kMaxResends + 5, {{5, {0x15}}});
-  EXPECT_EQ(exchange(&port), 5u * (Link::kMaxResends + 1));
+  EXPECT_EQ(exchange(&port), 5u * (Link::kMaxResends + 1) + 60000u);
   expectSameFrameWritten(Link::kMaxResends + 1);
   expectTimedOutKeeping("0A05");
 
@@ -293,6 +294,17 @@ TEST_F(LinkResendTest, TheResendsAreBounded) {
   EXPECT_EQ(exchange(&port), 60000u);
   expectSameFrameWritten(Link::kMaxResends + 1);
   expectTimedOutKeeping("0A05");
+
+  // With the resends spent, a spoiled frame is dropped and a late answer to
+  // an earlier try is still taken.
+  port.writes = 0;
+  port.written.clear();
+  plan.assign(Link::kMaxResends + 1, {{5, {0x15}}});
+  plan.back() = {{5, {0x15}}, {50, answerTo(seq(), 0x80, "0000;42;")}};
+  EXPECT_EQ(exchange(&port), 5u * (Link::kMaxResends + 1) + 50u);
+  expectSameFrameWritten(Link::kMaxResends + 1);
+  EXPECT_FALSE(link->answer().timedOut);
+  EXPECT_STREQ(link->answer().fields[0], "42");
 }
 
 // A repeat answer left over from a resend arrives during the next exchange:
