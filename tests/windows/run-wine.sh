@@ -7,52 +7,15 @@
 #
 # BUILD_DIR holds AddInNativeOstrel.dll, AddInNativeOstrelTest.dll and
 # tests/windows/addin-host.exe; the wine prefix lives in BUILD_DIR/wine.
-# After the run wineserver is stopped before the simulators close their pty
-# masters: a master closed under a running wineserver hangs it up.
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 sim="$2"
 arch="$3"
 serial=WINE0001
 
-export WINEPREFIX="$build/wine"
-export WINEARCH="$arch"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
+name=run-wine
+source "$(dirname "$0")/wine-common.sh"
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-if [[ ! -d "$WINEPREFIX/dosdevices" ]]; then
-  echo "run-wine: creating the $arch prefix"
-  timeout 300 wine wineboot --init >/dev/null 2>&1 || true
-  wineserver -w || true
-  [[ -d "$WINEPREFIX/dosdevices" ]] || { echo "run-wine: no wine prefix at $WINEPREFIX" >&2; exit 1; }
-fi
-
-# start_sim LINK OUT [options...]: serves until killed; waits for the slave
-# path line so the COM port exists before wine starts.
-start_sim() {
-  local link="$1" out="$2"; shift 2
-  rm -f "$link"
-  "$sim" --link "$link" "$@" >"$out" 2>"$out.err" &
-  pids+=($!)
-  for _ in $(seq 100); do
-    [[ -s "$out" && -L "$link" ]] && return 0
-    sleep 0.05
-  done
-  echo "run-wine: simulator did not start ($*)" >&2
-  cat "$out.err" >&2
-  return 1
-}
 start_sim "$WINEPREFIX/dosdevices/com5" "$work/printer.out" --serial "$serial" --tape "$work/tape.txt"
 start_sim "$WINEPREFIX/dosdevices/com6" "$work/silent.out" --silence 0:0
 
@@ -60,14 +23,12 @@ start_sim "$WINEPREFIX/dosdevices/com6" "$work/silent.out" --silence 0:0
 # own: a Cyrillic text must reach the tape in it. The locale is built into
 # the work folder; where that cannot be done the check is skipped, loudly.
 cyrillic=0
-mkdir -p "$work/locale"
-if localedef -i ru_RU -f UTF-8 "$work/locale/ru_RU.UTF-8" >/dev/null 2>&1; then
+if russian_locale; then
   cyrillic=1
 else
   echo "run-wine: no ru_RU locale could be built: the Cyrillic check is NOT RUN"
 fi
 
-winpath() { echo "Z:${1//\//\\}"; }
 status=0
 if ((cyrillic)); then export LOCPATH="$work/locale" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8; fi
 timeout 300 wine "$(winpath "$build/tests/windows/addin-host.exe")" \

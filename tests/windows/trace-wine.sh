@@ -16,58 +16,22 @@ set -euo pipefail
 build="$(cd "$1" && pwd)"
 sim="$2" arch="$3" linux_host="$4" linux_lib="$5" scenario="$(realpath "$6")"
 
-export WINEPREFIX="$build/wine"
-export WINEARCH="$arch"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  if [[ -n "${TRACE_WINE_KEEP:-}" ]]; then cp "$work"/*.trace "$work"/*.frames "$TRACE_WINE_KEEP"/; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-if [[ ! -d "$WINEPREFIX/dosdevices" ]]; then
-  echo "trace-wine: creating the $arch prefix"
-  timeout 300 wine wineboot --init >/dev/null 2>&1 || true
-  wineserver -w || true
-  [[ -d "$WINEPREFIX/dosdevices" ]] || { echo "trace-wine: no wine prefix at $WINEPREFIX" >&2; exit 1; }
+name=trace-wine
+source "$(dirname "$0")/wine-common.sh"
+if [[ -n "${TRACE_WINE_KEEP:-}" ]]; then
+  trap 'cp "$work"/*.trace "$work"/*.frames "$TRACE_WINE_KEEP"/ 2>/dev/null; wine_cleanup' EXIT
 fi
 
-# start_sim OUT [options...]: serves until killed; the first line of OUT is
-# the pty's slave path.
-start_sim() {
-  local out="$1"; shift
-  "$sim" "$@" >"$out" 2>"$out.err" &
-  pids+=($!)
-  for _ in $(seq 100); do
-    [[ -s "$out" ]] && return 0
-    sleep 0.05
-  done
-  echo "trace-wine: simulator did not start ($*)" >&2
-  cat "$out.err" >&2
-  return 1
-}
-link="$WINEPREFIX/dosdevices/com7"
-rm -f "$link"
-start_sim "$work/win-sim.out" --link "$link" --tape "$work/win-tape.txt"
-start_sim "$work/linux-sim.out" --tape "$work/linux-tape.txt"
+start_sim "$WINEPREFIX/dosdevices/com7" "$work/win-sim.out" --tape "$work/win-tape.txt"
+start_sim "" "$work/linux-sim.out" --tape "$work/linux-tape.txt"
 
 # Wine's ANSI code page must be Windows-1251, the printer's, for the
 # Cyrillic texts to reach the line as they do from Linux.
-mkdir -p "$work/locale"
-if ! localedef -i ru_RU -f UTF-8 "$work/locale/ru_RU.UTF-8" >/dev/null 2>&1; then
+if ! russian_locale; then
   echo "trace-wine: no ru_RU locale could be built; Cyrillic data would differ" >&2
   exit 1
 fi
 
-winpath() { echo "Z:${1//\//\\}"; }
 status=0
 LOCPATH="$work/locale" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 timeout 600 wine "$(winpath "$build/addin-host.exe")" \
   --lib "$(winpath "$build/AddInNativeOstrel.dll")" --yes --trace --var port=COM7 run "$(winpath "$scenario")" \
