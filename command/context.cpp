@@ -49,20 +49,18 @@ void CommandContext::send(uint8_t code, std::string_view data, int advances) {
 // A printer answers a frame whose sequence byte equals the last one it served
 // from memory, without running it. A new instance's first byte comes from
 // the clock and may meet the printer's last one, so before its first command
-// a status request goes out with the byte just before the command's: the
-// printer serves it (or repeats its last answer, which is dropped), and the
-// command's own byte then differs from the last served one for certain.
-// An answer for another command (the printer repeating a different frame
-// it served under that byte) is no answer to the request, but still leaves
-// the printer's last byte at the one before the command's, so the command
-// goes on. When nothing at all comes back, the printer is not there: the
+// a status request goes out with the byte just before the command's. The
+// printer either serves it or repeats what it served under that byte (for
+// any command: either is taken, and dropped), and in both cases its last
+// byte is then the one before the command's, so the command's own byte is
+// new for certain. When nothing comes back, the printer is not there: the
 // command is not sent, and the time-out state stands for it.
 bool CommandContext::prime() {
   const uint32_t counter = link_.sequenceCounter();
   link_.setSequenceCounter(counter - 1);
-  link_.exchange(port_.handle, code::kStatus, std::string(kDefaultPassword) + ";");
+  link_.exchange(port_.handle, code::kStatus, std::string(kDefaultPassword) + ";", Link::Accept::AnyCommand);
   link_.setSequenceCounter(counter);
-  primed_ = !link_.answer().timedOut || link_.heard();
+  primed_ = !link_.answer().timedOut;
   return primed_;
 }
 

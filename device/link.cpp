@@ -12,14 +12,13 @@ namespace {
 class Exchange {
  public:
   Exchange(SerialPort& port, Clock& clock, const Timings& timings, frame::AnswerReader& reader,
-           const uint8_t* request, size_t size)
-      : port_(port), clock_(clock), timings_(timings), reader_(reader), request_(request), size_(size) {}
+           const uint8_t* request, size_t size, bool anyCommand)
+      : port_(port), clock_(clock), timings_(timings), reader_(reader), request_(request), size_(size),
+        anyCommand_(anyCommand) {}
 
   // Writes the request and reads until the answer is in the reader (true)
   // or the exchange ends without one (false).
   bool run();
-  // Some byte came back from the printer, whatever it made.
-  bool heard() const { return heard_; }
 
  private:
   enum class Turn { Wait, Answered, Dead };
@@ -36,7 +35,7 @@ class Exchange {
   int resends_ = -1;  // the first write is not a resend
   uint64_t lastByte_ = 0;
   uint64_t lastSend_ = 0;
-  bool heard_ = false;
+  bool anyCommand_;
 };
 
 bool Exchange::send() {
@@ -62,7 +61,7 @@ Exchange::Turn Exchange::take(const uint8_t* piece, size_t size) {
       reader_.next();
       continue;
     }
-    if (state == frame::AnswerReader::State::Frame && reader_.whole() && reader_.command() == command)
+    if (state == frame::AnswerReader::State::Frame && reader_.whole() && (anyCommand_ || reader_.command() == command))
       return Turn::Answered;
     // A NAK or a spoiled frame of ours: send the same frame again. Once the
     // resends are spent, it is dropped and the wait goes on: an answer to an
@@ -98,7 +97,6 @@ bool Exchange::run() {
     const int got = port_.readSome(piece, sizeof piece, static_cast<uint32_t>(wait));
     if (got < 0) return false;  // hang-up or I/O error: this port will not deliver
     if (got == 0) continue;
-    heard_ = true;
     lastByte_ = clock_.monotonicMs();
     const Turn turn = take(piece, static_cast<size_t>(got));
     if (turn != Turn::Wait) return turn == Turn::Answered;
@@ -119,7 +117,7 @@ void Link::advanceSequence() {
     ++sequenceCounter_;
 }
 
-bool Link::exchange(SerialPort* port, uint8_t command, std::string_view data) {
+bool Link::exchange(SerialPort* port, uint8_t command, std::string_view data, Accept accept) {
   uint8_t request[frame::kMaxFrameData + frame::kRequestOverhead];
   const size_t requestSize = frame::buildRequest(command, sequenceCounter_, data, request, sizeof request);
   if (requestSize == 0) return false;
@@ -127,12 +125,9 @@ bool Link::exchange(SerialPort* port, uint8_t command, std::string_view data) {
   // A port that is gone cannot answer: end at once instead of waiting out
   // the silence limit.
   answer_.timedOut = false;
-  heard_ = false;
   if (port != nullptr && port->isOpen()) {
-    Exchange exchange(*port, clock_, timings_, reader_, request, requestSize);
-    const bool answered = exchange.run();
-    heard_ = exchange.heard();
-    if (answered) {
+    Exchange exchange(*port, clock_, timings_, reader_, request, requestSize, accept == Accept::AnyCommand);
+    if (exchange.run()) {
       frame::parseAnswer(reader_.frame(), reader_.dataSize(), reader_.frameStart(), answer_);
       return true;
     }

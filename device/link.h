@@ -41,15 +41,16 @@ class Link {
   // same sequence byte, goes out again at once on a NAK or on a frame of our
   // sequence that fails the checks, and after the resend interval of quiet.
   // Ends in the time-out state when the port is missing or not open, when a
-  // write or a read fails, when the resends are used up and the printer
-  // still spoils the answer, or after the silence limit without a byte
-  // since the request. Returns false (and changes nothing) only when the
-  // data is longer than a frame can carry.
-  bool exchange(SerialPort* port, uint8_t command, std::string_view data);
-
-  // True when the printer sent any byte during the last exchange, even if
-  // none of it made our answer.
-  bool heard() const { return heard_; }
+  // write or a read fails, or after the silence limit without a byte (once
+  // the resends are used up, spoiled frames are dropped and the wait goes
+  // on). Returns false (and changes nothing) only when the data is longer
+  // than a frame can carry.
+  //
+  // With Accept::AnyCommand a whole frame of our sequence counts whatever
+  // its command byte: the printer's repeat of a frame it served under that
+  // byte before is then an answer too.
+  enum class Accept { OurCommand, AnyCommand };
+  bool exchange(SerialPort* port, uint8_t command, std::string_view data, Accept accept = Accept::OurCommand);
 
   const Answer& answer() const { return answer_; }
   Answer& answer() { return answer_; }
@@ -62,7 +63,6 @@ class Link {
   const Timings& timings_;
   uint32_t sequenceCounter_ = 0xFFFFFFFFu;  // -1 until Init
   Answer answer_;
-  bool heard_ = false;
   // Kept here rather than on the stack: it holds a whole answer frame.
   frame::AnswerReader reader_;
 };

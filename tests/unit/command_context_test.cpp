@@ -174,6 +174,14 @@ TEST(CommandContext, FirstCommandOfAnInstanceIsNeverTakenForARepeat) {
   size_t before = printer.frames.size();
   b.call(u"PrintXReportL", {std::u16string(u"482915")});
   EXPECT_EQ(printer.frames.size(), before + 1);
+  // A closed and reopened port may lead to another printer: the guard again.
+  b.call(u"ClosePort", {});
+  b.call(u"OpenPort", {int32_t{1}, int32_t{9600}});
+  before = printer.frames.size();
+  b.call(u"PrintXReportL", {std::u16string(u"482915")});
+  ASSERT_EQ(printer.frames.size(), before + 2);
+  EXPECT_EQ(printer.frames[before].command, code::kStatus);
+  EXPECT_EQ(printer.frames[before + 1].command, code::kReport);
 }
 
 // The printer's memory holds another command's answer under the byte the
@@ -190,6 +198,8 @@ TEST(CommandContext, FirstCommandRunsWhenThePrinterRepeatsAnotherCommand) {
   ASSERT_EQ(printer.runs.size(), 1u);
   EXPECT_EQ(printer.runs[0].data, "482915;0;");
   EXPECT_TRUE(a.context.accepted());
+  // The repeat answers the status request at once: no resends, no wait.
+  EXPECT_EQ(printer.frames.size(), 2u);
 }
 
 // No answer at all to the status request: the printer is not there, and the
